@@ -1,0 +1,30 @@
+#pragma once
+
+// `plovik build`: drives one build job from the command line the way the wizard does, with the
+// process as the job's window.
+
+#include <optional>
+#include <string>
+
+namespace plovik {
+
+struct BuildOptions {
+    std::string projectFile;  // empty: start from the wizard's defaults
+    std::optional<std::string> chm;
+    std::optional<std::string> out;
+    std::optional<int> layout;  // 0 frame, 1 no-frame
+    std::optional<int> templateIndex;
+    std::optional<std::string> title;
+    std::optional<std::string> entry;
+    bool noIndex = false;
+    bool noSearch = false;
+    bool noNav = false;
+    bool noRelated = false;
+    bool log = false;      // print the log texts exactly as the job sends them
+    bool verbose = false;  // also the container reader's diagnostic lines
+};
+
+// Exit status: 0 done, 1 stopped, 2 refused by validation.
+int runBuildCommand(const BuildOptions& options);
+
+}  // namespace plovik

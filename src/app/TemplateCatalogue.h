@@ -1,0 +1,40 @@
+#pragma once
+
+// The template catalogue "template/tplsetting.ini" beside the program: per layout ("version"), the
+// templates a build can use, with their folder, preview image and sample site.
+
+#include <string>
+#include <vector>
+
+namespace plovik {
+
+struct TplVersion {
+    int VersionValue = 0;
+    int TplCount = 0;
+    std::string VersionName;
+};
+
+struct TplInfo {
+    int index = 0;
+    std::string TplName;
+    std::string TplPath;
+    std::string TplPvImg;
+    std::string TplSample;
+};
+
+class TemplateCatalogue {
+public:
+    // Reads the catalogue below the program folder (ending in '/'). A missing file gives no
+    // versions.
+    void LoadTemplateCatalogue(const std::string& programFolder);
+    // Reads a catalogue file itself.
+    void loadFile(const std::string& catalogueFile);
+
+    // Template `index` of layout `version`, or null.
+    const TplInfo* find(int version, int index) const;
+
+    std::vector<TplVersion> versions;
+    std::vector<std::vector<TplInfo>> templates;  // one list per version, same order
+};
+
+}  // namespace plovik

@@ -1,0 +1,51 @@
+// Plovik: turns a compiled HTML help file (CHM) into a static web site.
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "app/BuildCommand.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Plovik turns a compiled HTML help file (.chm) into a web site that any web "
+                 "server can serve.",
+                 "plovik"};
+    app.require_subcommand(0, 1);
+
+    plovik::BuildOptions build;
+    std::string layout;
+    CLI::App* buildCmd = app.add_subcommand(
+        "build", "Build a web site from a project file and/or the options below.");
+    buildCmd->add_option("project", build.projectFile,
+                         "Project file (.zarn); relative paths in it are taken relative to it");
+    buildCmd->add_option("--chm", build.chm, "The CHM file to convert");
+    buildCmd->add_option("--out", build.out, "The folder that receives the site (must exist)");
+    buildCmd->add_option("--layout", layout, "frame (default) or noframe")
+        ->check(CLI::IsMember({"frame", "noframe"}));
+    buildCmd->add_option("--template", build.templateIndex,
+                         "Position of the template in the layout's catalogue list (from 0)");
+    buildCmd->add_option("--title", build.title, "Title of the site");
+    buildCmd->add_option("--entry", build.entry, "File name of the entry page (index.html)");
+    buildCmd->add_flag("--no-index", build.noIndex, "Do not build the keyword index");
+    buildCmd->add_flag("--no-search", build.noSearch, "Do not build the full-text search");
+    buildCmd->add_flag("--no-nav", build.noNav, "No previous/next buttons on the pages");
+    buildCmd->add_flag("--no-related", build.noRelated, "No related-topic links on the pages");
+    buildCmd->add_flag("--log", build.log,
+                       "Print the build log as it is produced (the default when the output is "
+                       "not a terminal) instead of a one-line status");
+    buildCmd->add_flag("--verbose", build.verbose,
+                       "Also print the CHM reader's diagnostic lines");
+    buildCmd->footer(
+        "Exit status: 0 the site was built, 1 the build was stopped (Ctrl-C), 2 the settings "
+        "were refused (the reason is printed on standard error).");
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (*buildCmd) {
+        if (layout == "frame") build.layout = 0;
+        if (layout == "noframe") build.layout = 1;
+        return plovik::runBuildCommand(build);
+    }
+    std::cout << app.help();
+    return 0;
+}

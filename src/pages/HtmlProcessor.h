@@ -1,0 +1,73 @@
+#pragma once
+
+// The base of the two layout processors: the loop over every extracted page with its log lines,
+// the match of a page to its table-of-contents node, the navigation bar, the related topics, and
+// the text operations on a page.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pages/SitemapNode.h"
+
+namespace plovik {
+
+class BuildJob;
+
+class CHtmlProcessor {
+public:
+    explicit CHtmlProcessor(BuildJob& job);
+    virtual ~CHtmlProcessor();
+    CHtmlProcessor(const CHtmlProcessor&) = delete;
+    CHtmlProcessor& operator=(const CHtmlProcessor&) = delete;
+
+    // Rewrites one page in place. fullPath = m_outputFolder + relPath; tocId is the id of the
+    // page's table-of-contents node or -1, tocTitle that node's name or empty.
+    virtual bool ProcessPage(const std::string& fullPath, const std::string& relPath, int tocId,
+                             const std::string& tocTitle);
+
+    // Every page of m_pages, in order, with its log line and checkpoint. Returns false only when
+    // the job was stopped at a checkpoint.
+    bool ProcessAllPages();
+
+    bool BuildNavigationBar(const std::string& fullPath);
+    bool BuildRelatedTopics(const std::string& fullPath);
+
+    static void InsertAfterBodyTag(std::string& page, std::string_view html);
+    static void InsertBeforeBodyEnd(std::string& page, std::string_view html);
+    static bool RemoveText(std::string& page, std::string_view fragment);
+    bool ExtractTitle(const std::string& page);
+
+    static bool MakeRelativeLink(std::string_view target, std::string_view fromPath,
+                                 std::string* out);
+    static void DecodeLocal(std::string& text);
+    // The whole file in binary mode, or nullopt.
+    static std::optional<std::string> ReadWholeFile(const std::string& path);
+
+    // ---- inputs, set by the build job before any other call ----
+    std::string m_rootPrefix;
+    std::string m_outputFolder;    // ends with '/'
+    std::string m_templateFolder;  // ends with '/'
+    const std::vector<std::string>* m_pages = nullptr;
+    const std::vector<SitemapNode>* m_tocNodes = nullptr;
+    std::string m_navBar;
+    std::optional<std::string> m_relatedTopics;
+    std::string m_pageTitle;
+    std::string m_title;
+    bool m_addHeader = false;
+    bool m_addFooter = false;
+    bool m_removeHeader = false;
+    bool m_removeFooter = false;
+    std::optional<std::string> m_header;
+    std::optional<std::string> m_footer;
+    std::optional<std::string> m_headerToRemove;
+    std::optional<std::string> m_footerToRemove;
+    bool m_showNavButtons = false;
+    bool m_showRelatedTopics = false;
+
+protected:
+    BuildJob& m_job;
+};
+
+}  // namespace plovik

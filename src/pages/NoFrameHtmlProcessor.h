@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "pages/HtmlProcessor.h"
+
+namespace plovik {
+
+// The no-frame layout: every topic page merged into "noframe.tpl" with the tree, header, footer,
+// navigation bar and related topics.
+class CNoFrameHtmlProcessor : public CHtmlProcessor {
+public:
+    using CHtmlProcessor::CHtmlProcessor;
+
+    bool SetTemplatePaths();
+
+    bool ProcessPage(const std::string& fullPath, const std::string& relPath, int tocId,
+                     const std::string& tocTitle) override;
+
+    std::string m_templatePath;
+    std::string m_contentsPagePath;
+    std::string m_headerFilePath;
+    std::string m_footerFilePath;
+};
+
+// Writes "index.html" in the output folder: a refresh to the entry page.
+bool WriteRedirectIndex(const std::string& outputFolder, const std::string& entryPage);
+
+}  // namespace plovik

@@ -1,0 +1,41 @@
+#pragma once
+
+// The sitemap files of a help file: the table of contents (.hhc) read into a flat node list with
+// parents and the start page, and the keyword index (.hhk) read into a flat entry list. Both are
+// read by a line scanner, not an HTML parser: the markers it looks for, its case rules and its
+// 4095-byte lines are the format it accepts.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pages/IndexEntry.h"
+#include "pages/SitemapNode.h"
+
+namespace plovik {
+
+class TableOfContents {
+public:
+    std::string startPage;    // local of the first node with a page
+    int layout = 0;           // 0 frame, 1 no-frame; set by WriteContentsPage
+    std::string chmFileName;  // file-name part of the CHM path
+    std::vector<SitemapNode> nodes;
+    std::vector<std::string> lines;  // the tree writer's output, empty outside it
+
+    // Reads the .hhc at `contentsPath` (text mode); false, leaving the table empty, when it
+    // cannot be opened.
+    bool ParseContentsFile(const std::filesystem::path& contentsPath, std::string_view chmPath);
+    // Copies startPage for the build's first topic. The help files' home platform turns its '/'
+    // into its own separator here; on this platform '/' is the separator, so it stays.
+    bool GetStartPage(std::string* out);
+    // Writes the contents page (tree HTML and tree-ids script) from the template, for the given
+    // layout.
+    bool WriteContentsPage(int buildLayout, const std::string& templatePath,
+                           const std::string& outputPath);
+};
+
+// Appends one entry per index object of the .hhk text (already read in text mode).
+bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText);
+
+}  // namespace plovik

@@ -1,0 +1,26 @@
+#pragma once
+
+// The few file-system services the build needs, as small functions that report with a bool and
+// never throw.
+
+#include <filesystem>
+
+namespace plovik {
+
+bool pathExists(const std::filesystem::path& path);  // a file or a folder
+bool fileExists(const std::filesystem::path& path);  // a regular file (or a link to one)
+bool folderExists(const std::filesystem::path& path);
+
+// Creates one folder; false when it could not be created (it may already exist).
+bool createFolder(const std::filesystem::path& path);
+// Creates the folder and every missing parent; true when the folder exists afterwards.
+bool createFolders(const std::filesystem::path& path);
+// Removes one file; false when there was none or it could not be removed.
+bool deleteFile(const std::filesystem::path& path);
+
+// Copies the folder tree `from` to `to` (the copy itself, not a folder to copy into): missing
+// folders are created, existing files replaced without asking. False when `from` is not a folder
+// or something could not be copied; what could be copied is copied.
+bool copyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace plovik

@@ -1,0 +1,64 @@
+#pragma once
+
+// INI profile files, as the help files' home platform reads and writes them: "[section]" lines and
+// "key=value" lines, looked up without regard to ASCII letter case, first match wins. Values are
+// taken verbatim after trimming blanks around them; no quoting or escaping is applied here.
+//
+// A write changes only the one line it concerns (or adds it at the end of its section, or adds the
+// section at the end of the file), so comments, blank lines, foreign keys and the file's line-end
+// style survive. Saving writes a temporary file beside the target and renames it over, so a crash
+// or a full disk never leaves a truncated file behind.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plovik {
+
+class IniFile {
+public:
+    IniFile() = default;
+
+    // Loads the file; a missing or unreadable file gives an empty document and false.
+    bool load(const std::filesystem::path& path);
+    // Parses text (any mix of CR LF and LF line ends).
+    void parse(std::string_view text);
+
+    std::optional<std::string> get(std::string_view section, std::string_view key) const;
+    void set(std::string_view section, std::string_view key, std::string_view value);
+
+    std::string text() const;
+    // Atomic replacement of the file; false when it could not be written.
+    bool save(const std::filesystem::path& path) const;
+
+private:
+    struct Line {
+        std::string raw;  // the line as it stands in the file, without its line end
+    };
+    std::vector<Line> lines_;
+    std::string eol_ = "\n";
+
+    // Index of the "[section]" line, or nullopt.
+    std::optional<size_t> findSection(std::string_view section) const;
+    // Index of the key line inside the section starting at `sectionLine`, or nullopt.
+    std::optional<size_t> findKey(size_t sectionLine, std::string_view key) const;
+    // One past the last line that belongs to the section starting at `sectionLine`.
+    size_t sectionEnd(size_t sectionLine) const;
+};
+
+// The profile functions, one file read (or read and written) per call.
+int GetPrivateProfileInt(std::string_view section, std::string_view key, int defaultValue,
+                         const std::filesystem::path& file);
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue,
+                                    const std::filesystem::path& file);
+bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                               std::string_view value, const std::filesystem::path& file);
+
+// The integer reading of a profile value: optional blanks, an optional sign, decimal digits; the
+// digits that can be read (0 when there are none).
+int parseProfileInt(std::string_view value);
+
+}  // namespace plovik

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The command line's contract: exit status, messages and log stream of `plovik build`.
+set -u
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+# A copy of the program beside a template catalogue of the test's own, so the test does not depend
+# on the shipped templates.
+mkdir -p "$tmp/prog/template/frame/"{css,js,images}
+cp "$1" "$tmp/prog/plovik"
+plovik="$tmp/prog/plovik"
+printf '[VersionList]\nVersionCount=1\nVersionName0=frame\n[frame]\nTplCount=1\nTplName0=Test\nTplPath0=frame\n' \
+    >"$tmp/prog/template/tplsetting.ini"
+echo '/* test */' >"$tmp/prog/template/frame/css/site.css"
+fails=0
+check() {  # description, condition
+    if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fails=$((fails + 1)); fi
+}
+
+err=$("$plovik" build --chm /nonexistent.chm --out /tmp 2>&1 >/dev/null); rc=$?
+check "missing CHM is refused with status 2" '[ $rc -eq 2 ] && [ "$err" = "File does not exist!" ]'
+
+: >"$tmp/empty.chm"
+err=$("$plovik" build --chm "$tmp/empty.chm" --out "$tmp/none" 2>&1 >/dev/null); rc=$?
+check "missing output folder is refused" '[ $rc -eq 2 ] && [ "$err" = "Output folder does not exist!" ]'
+
+err=$("$plovik" build --out "$tmp" 2>&1 >/dev/null); rc=$?
+check "no CHM at all is refused" '[ $rc -eq 2 ] && [ "$err" = "Please select a CHM file first!" ]'
+
+mkdir -p "$tmp/site"
+"$plovik" build --chm "$tmp/empty.chm" --out "$tmp/site" --log >"$tmp/log" 2>"$tmp/err"; rc=$?
+check "a build of an unreadable CHM ends with Done" '[ $rc -eq 0 ]'
+check "the log starts with the extraction heading" \
+    '[ "$(head -c 28 "$tmp/log")" = "start extract chm file......" ]'
+check "the log ends with Done." '[ "$(tail -c 7 "$tmp/log" | od -An -c | tr -d " ")" = "\r\nDone." ]'
+check "the template's folders arrive" '[ -d "$tmp/site/css" ] && [ -d "$tmp/site/js" ] && [ -d "$tmp/site/images" ]'
+
+cat >"$tmp/p.zarn" <<ZARN
+[version]
+version=0
+[general]
+chmfile=empty.chm
+outputpath=site2
+ZARN
+mkdir -p "$tmp/site2"
+(cd / && "$plovik" build "$tmp/p.zarn" --log >/dev/null 2>&1); rc=$?
+check "relative paths in a project are taken beside it" '[ $rc -eq 0 ] && [ -d "$tmp/site2/css" ]'
+
+"$plovik" build --help >"$tmp/help" 2>&1
+check "build --help explains the options" 'grep -q -- "--no-search" "$tmp/help"'
+
+echo "$(( 9 - fails )) passed, $fails failed"
+[ $fails -eq 0 ]

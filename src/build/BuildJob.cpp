@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "build/FullTextSearch.h"
+#include "build/KeywordIndex.h"
 #include "chm/Extraction.h"
 #include "pages/FrameHtmlProcessor.h"
 #include "pages/NoFrameHtmlProcessor.h"
@@ -13,17 +15,20 @@ namespace plovik {
 namespace {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (lower(a[i]) != lower(b[i]))
+            return false;
     }
     return true;
 }
 
 bool inPageList(const std::vector<std::string>& pages, std::string_view name) {
     for (const auto& page : pages)
-        if (equalsIgnoreCase(page, name)) return true;
+        if (equalsIgnoreCase(page, name))
+            return true;
     return false;
 }
 
@@ -32,7 +37,8 @@ bool inPageList(const std::vector<std::string>& pages, std::string_view name) {
 std::string titleFileName(std::string_view title) {
     std::string name(title);
     for (char& c : name)
-        if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+        if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '_';
     return name;
 }
 
@@ -47,12 +53,15 @@ std::string entryNameFromTitle(std::string_view title, const std::vector<std::st
 }
 
 void withTrailingSlash(std::string& folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
 }
 
 }  // namespace
 
-BuildJob::~BuildJob() { waitForWorker(); }
+BuildJob::~BuildJob() {
+    waitForWorker();
+}
 
 void BuildJob::log(std::string_view text, int lParam) {
     logText.assign(text);
@@ -60,7 +69,8 @@ void BuildJob::log(std::string_view text, int lParam) {
 }
 
 bool BuildJob::checkStop() {
-    if (stoppedThisRun_) return true;
+    if (stoppedThisRun_)
+        return true;
     for (;;) {
         if (stopRequested) {
             jobStopped = true;
@@ -70,7 +80,8 @@ bool BuildJob::checkStop() {
             releaseJobBuffers();
             return true;
         }
-        if (!jobPaused) return false;
+        if (!jobPaused)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }
@@ -92,7 +103,8 @@ bool BuildJob::claimWorker() {
 }
 
 void BuildJob::launchWorker() {
-    if (worker_.joinable()) worker_.join();  // the previous worker has finished its work
+    if (worker_.joinable())
+        worker_.join();  // the previous worker has finished its work
     worker_ = std::thread([this] {
         runBuild();
         workerActive_ = false;
@@ -100,7 +112,8 @@ void BuildJob::launchWorker() {
 }
 
 void BuildJob::waitForWorker() {
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
+        worker_.join();
 }
 
 void BuildJob::runBuild() {
@@ -112,9 +125,11 @@ void BuildJob::runBuild() {
     jobRunning = true;
     log("start extract chm file......\r\n", 1);
 
-    if (checkStop()) return;
+    if (checkStop())
+        return;
     extractChm(*this);
-    if (stopped() || checkStop()) return;
+    if (stopped() || checkStop())
+        return;
 
     TableOfContents toc;
     if (!contentsFileName.empty()) {
@@ -127,15 +142,22 @@ void BuildJob::runBuild() {
     }
 
     if (layout == 0) {
-        if (checkStop()) return;
+        if (checkStop())
+            return;
         createFolder(outputFolder + "js/");
-        if (checkStop()) return;
+        if (buildIndex)
+            buildKeywordIndex(*this, toc);
+        if (checkStop())
+            return;
+        if (buildSearch && !buildSearchData(*this, toc.nodes))
+            return;
     }
 
     log("\r\nprocess html file......", 1);
     const bool entryFound = inPageList(pageList, entryPageName);
     if (layout == 0) {
-        if (entryFound) entryPageName = entryNameFromTitle(title, pageList);
+        if (entryFound)
+            entryPageName = entryNameFromTitle(title, pageList);
     } else if (layout == 1) {
         if (!firstTopic_.empty())
             entryPageName = firstTopic_;
@@ -167,19 +189,25 @@ void BuildJob::runBuild() {
         processor.WriteHeaderPage();
         processor.WriteLeftPanel();
         processor.ProcessAllPages();
-        if (stopped()) return;
+        if (stopped())
+            return;
     } else if (layout == 1) {
         CNoFrameHtmlProcessor processor(*this);
         configure(processor);
         processor.SetTemplatePaths();
         processor.ProcessAllPages();
-        if (stopped()) return;
-        if (!entryFound) WriteRedirectIndex(outputFolder, entryPageName);
+        if (stopped())
+            return;
+        if (!entryFound)
+            WriteRedirectIndex(outputFolder, entryPageName);
     }
 
-    if (!indexFileName.empty()) deleteFile(outputFolder + indexFileName);
-    if (!contentsFileName.empty()) deleteFile(outputFolder + contentsFileName);
-    if (layout == 1) deleteFile(outputFolder + "HelpContent.html");
+    if (!indexFileName.empty())
+        deleteFile(outputFolder + indexFileName);
+    if (!contentsFileName.empty())
+        deleteFile(outputFolder + contentsFileName);
+    if (layout == 1)
+        deleteFile(outputFolder + "HelpContent.html");
 
     log("\r\n\r\ncopy file......", 0);
     for (const char* folder : {"images", "js", "css"})
@@ -193,24 +221,31 @@ void BuildJob::runBuild() {
 }
 
 bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
-    if (job.jobRunning || job.workerActive()) return false;
+    if (job.jobRunning || job.workerActive())
+        return false;
     host.readSettings(settings);
 
     auto refuse = [&](std::string_view message) {
         host.showValidationMessage(message);
         return false;
     };
-    if (settings.chmfile.empty()) return refuse(kMsgSelectChm);
-    if (!pathExists(settings.chmfile)) return refuse(kMsgChmMissing);
-    if (settings.outputpath.empty()) return refuse(kMsgSelectOutput);
-    if (!pathExists(settings.outputpath)) return refuse(kMsgOutputMissing);
+    if (settings.chmfile.empty())
+        return refuse(kMsgSelectChm);
+    if (!pathExists(settings.chmfile))
+        return refuse(kMsgChmMissing);
+    if (settings.outputpath.empty())
+        return refuse(kMsgSelectOutput);
+    if (!pathExists(settings.outputpath))
+        return refuse(kMsgOutputMissing);
     // Without a template every generated page would be empty; say so instead of building one.
     auto templateName = host.templateFolderName(settings.version, settings.selectedtemplate);
-    if (!templateName || templateName->empty()) return refuse(kMsgNoTemplate);
+    if (!templateName || templateName->empty())
+        return refuse(kMsgNoTemplate);
 
     // Reserving the worker before anything of the job is touched refuses a second Build that
     // arrives before the first worker has set jobRunning.
-    if (job.jobRunning || !job.claimWorker()) return false;
+    if (job.jobRunning || !job.claimWorker())
+        return false;
 
     withTrailingSlash(settings.outputpath);
     job.chmPath = settings.chmfile;

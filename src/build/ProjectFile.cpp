@@ -42,18 +42,25 @@ const Key kKeys[] = {
 };
 
 bool needsQuoting(std::string_view text) {
-    if (text.empty()) return false;
-    if (text.front() == '"' || text.front() == ' ' || text.front() == '\t') return true;
-    if (text.back() == ' ' || text.back() == '\t') return true;
+    if (text.empty())
+        return false;
+    if (text.front() == '"' || text.front() == ' ' || text.front() == '\t')
+        return true;
+    if (text.back() == ' ' || text.back() == '\t')
+        return true;
     for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7F) return true;
+        if (c < 0x20 || c == 0x7F)
+            return true;
     return false;
 }
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -62,22 +69,35 @@ int hexValue(char c) {
 ProjectSettings ProjectFile::emptySettings() {
     ProjectSettings s;
     for (const Key& k : kKeys) {
-        if (k.intField) s.*k.intField = 0;
-        if (k.textField) (s.*k.textField).clear();
+        if (k.intField)
+            s.*k.intField = 0;
+        if (k.textField)
+            (s.*k.textField).clear();
     }
     return s;
 }
 
 std::string encodeProjectText(std::string_view text) {
-    if (!needsQuoting(text)) return std::string(text);
+    if (!needsQuoting(text))
+        return std::string(text);
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20 || c == 0x7F) {
                     char buf[5];
@@ -93,39 +113,55 @@ std::string encodeProjectText(std::string_view text) {
 }
 
 std::string decodeProjectText(std::string_view value) {
-    if (value.size() < 2 || value.front() != '"' || value.back() != '"') return std::string(value);
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"')
+        return std::string(value);
     std::string out;
     std::string_view body = value.substr(1, value.size() - 2);
     for (size_t i = 0; i < body.size(); ++i) {
         char c = body[i];
-        if (c == '"') return std::string(value);  // not one of ours: an unescaped quote inside
+        if (c == '"')
+            return std::string(value);  // not one of ours: an unescaped quote inside
         if (c != '\\') {
             out += c;
             continue;
         }
-        if (++i >= body.size()) return std::string(value);
+        if (++i >= body.size())
+            return std::string(value);
         switch (body[i]) {
-            case '\\': out += '\\'; break;
-            case '"': out += '"'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
+            case '\\':
+                out += '\\';
+                break;
+            case '"':
+                out += '"';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'x': {
                 int hi = i + 1 < body.size() ? hexValue(body[i + 1]) : -1;
                 int lo = i + 2 < body.size() ? hexValue(body[i + 2]) : -1;
-                if (hi < 0 || lo < 0) return std::string(value);
+                if (hi < 0 || lo < 0)
+                    return std::string(value);
                 out += static_cast<char>(hi * 16 + lo);
                 i += 2;
                 break;
             }
-            default: return std::string(value);
+            default:
+                return std::string(value);
         }
     }
     return out;
 }
 
 bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings* out) {
-    if (!path || !file || !out) return false;
+    if (!path || !file || !out)
+        return false;
     file->path = *path;
     IniFile ini;
     ini.load(*path);
@@ -146,8 +182,10 @@ bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings
 }
 
 bool writeProjectFile(ProjectFile& file, const ProjectSettings* settings, const std::string* path) {
-    if (path && !path->empty()) file.path = *path;
-    if (settings) file.settings = *settings;
+    if (path && !path->empty())
+        file.path = *path;
+    if (settings)
+        file.settings = *settings;
     IniFile ini;
     ini.load(file.path);
     for (const Key& k : kKeys) {

@@ -17,7 +17,10 @@ struct LogItem {
 };
 
 std::ostream& operator<<(std::ostream& os, const LogItem& item) {
-    return os << "{\"" << item.text << "\", " << item.lParam << "}";
+    os << "{\"";
+    for (char c : item.text)
+        os << (c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c));
+    return os << "\", " << item.lParam << "}";
 }
 
 // Plays the dialog: records every log text and the completion, on the test's own thread.
@@ -28,7 +31,8 @@ public:
         win.setHandler([this](unsigned m, WPARAM, LPARAM l) -> LRESULT {
             if (m == WM_BUILD_LOG) {
                 log.push_back({job_.logText, l});
-                if (onLog) onLog(job_.logText);
+                if (onLog)
+                    onLog(job_.logText);
             } else if (m == WM_BUILD_DONE) {
                 ++doneMessages;
             }
@@ -39,8 +43,10 @@ public:
     void readSettings(ProjectSettings&) override { ++reads; }
     void showValidationMessage(std::string_view text) override { messages.emplace_back(text); }
     std::optional<std::string> templateFolderName(int version, int index) override {
-        if (version == 0 && index == 0) return std::string("frame");
-        if (version == 1 && index == 0) return std::string("noframe");
+        if (version == 0 && index == 0)
+            return std::string("frame");
+        if (version == 1 && index == 0)
+            return std::string("noframe");
         return std::nullopt;
     }
     std::string programFolder() override { return programFolder_; }
@@ -49,7 +55,8 @@ public:
 
     // Handles messages until the worker has returned.
     void runToEnd() {
-        while (job_.workerActive()) win.pumpMessages(std::chrono::milliseconds(20));
+        while (job_.workerActive())
+            win.pumpMessages(std::chrono::milliseconds(20));
         win.pumpMessages(std::chrono::milliseconds(0));
         job_.waitForWorker();
     }
@@ -94,8 +101,16 @@ TEST_F(BuildJobTest, ValidationRefusesInOrderAndStartsNothing) {
         std::string_view message;
     };
     const Case cases[] = {
-        {[](ProjectSettings& s) { s.chmfile.clear(); s.outputpath.clear(); }, kMsgSelectChm},
-        {[](ProjectSettings& s) { s.chmfile += ".none"; s.outputpath.clear(); }, kMsgChmMissing},
+        {[](ProjectSettings& s) {
+             s.chmfile.clear();
+             s.outputpath.clear();
+         },
+         kMsgSelectChm},
+        {[](ProjectSettings& s) {
+             s.chmfile += ".none";
+             s.outputpath.clear();
+         },
+         kMsgChmMissing},
         {[](ProjectSettings& s) { s.outputpath.clear(); }, kMsgSelectOutput},
         {[](ProjectSettings& s) { s.outputpath += "/none"; }, kMsgOutputMissing},
         {[](ProjectSettings& s) { s.selectedtemplate = 5; }, kMsgNoTemplate},
@@ -121,8 +136,19 @@ TEST_F(BuildJobTest, FrameBuildOfAnUnreadableChmRunsEveryStageAndLogsExactly) {
     host.runToEnd();
 
     const std::vector<LogItem> expected = {
-        {"start extract chm file......\r\n", 1}, {"\r\nprocess html file......", 1},
-        {"\r\n\r\ncopy file......", 0},          {"ok\r\n", 1},
+        {"start extract chm file......\r\n", 1},
+        {"\r\nbuild index file...", 0},
+        {".", 0},
+        {".", 0},
+        {".ok\r\n", 1},
+        {"\r\nstart generate keyword......", 1},
+        {"\r\n\r\nsave keyword results(may be used few minutes)......", 0},
+        {"ok\r\n", 1},
+        {"\r\nprocess html file......", 1},
+        {"...", 0},  // the entry page
+        {"..", 0},
+        {"\r\n\r\ncopy file......", 0},
+        {"ok\r\n", 1},
         {"\r\nDone.", 1},
     };
     EXPECT_EQ(host.log, expected);
@@ -133,6 +159,12 @@ TEST_F(BuildJobTest, FrameBuildOfAnUnreadableChmRunsEveryStageAndLogsExactly) {
     EXPECT_EQ(test::readFile(dir.path() / "out/images/prev.gif"), "GIF");
     EXPECT_EQ(test::readFile(dir.path() / "out/css/site.css"), "body{}");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "out/js"));
+    EXPECT_EQ(test::readFile(dir.path() / "out/js/indexdata.js"), "var indexList = [];");
+    EXPECT_EQ(test::readFile(dir.path() / "out/js/searchdata.js"),
+              "var keywords = [];\r\n\r\nvar files = [];");
+    // Missing page templates leave empty pages rather than no pages.
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/HelpIndex.html"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/HelpSearch.html"));
 }
 
 TEST_F(BuildJobTest, TrailingSlashIsAddedOnce) {
@@ -149,7 +181,8 @@ TEST_F(BuildJobTest, HeaderAndFooterTextsFollowTheirSwitchesAndPlaceholders) {
     settings.isdelhtmlfooter = 1;  // still the placeholder: no text
     std::optional<std::string> addHeader, addFooter, removeHeader, removeFooter;
     host.onLog = [&](const std::string&) {
-        if (addFooter) return;
+        if (addFooter)
+            return;
         addHeader = job.addHeader.value_or("-");
         addFooter = job.addFooter.value_or("-");
         removeHeader = job.removeHeader.value_or("-");
@@ -193,7 +226,8 @@ TEST_F(BuildJobTest, StopAtACheckpointEndsTheJobWithoutCompletionAndANewBuildSta
 
 TEST_F(BuildJobTest, PauseHoldsTheJobAtItsCheckpointUntilCleared) {
     host.onLog = [&](const std::string& text) {
-        if (text.rfind("start extract", 0) == 0) job.jobPaused = true;
+        if (text.rfind("start extract", 0) == 0)
+            job.jobPaused = true;
     };
     ASSERT_TRUE(startBuild(job, settings, host));
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
@@ -225,7 +259,8 @@ TEST_F(BuildJobTest, ConcurrentBuildRequestsStartOneJob) {
     a.win.close();  // the job's messages go nowhere; only the start race matters here
     auto press = [&] {
         ProjectSettings s = settings;
-        if (startBuild(shared, s, a)) ++startedCount;
+        if (startBuild(shared, s, a))
+            ++startedCount;
     };
     std::thread t1(press), t2(press);
     t1.join();

@@ -84,7 +84,8 @@ TEST(ProjectFile, WrittenFileStaysOneKeyPerLineInKeyOrder) {
 TEST(ProjectFile, RewriteKeepsForeignKeysAndChangesValuesInPlace) {
     test::TempDir dir;
     const std::string path = (dir.path() / "p.zarn").string();
-    test::writeFile(path, "; my notes\r\n[general]\r\nmykey=mine\r\ntitle=old\r\n[custom]\r\na=1\r\n");
+    test::writeFile(path,
+                    "; my notes\r\n[general]\r\nmykey=mine\r\ntitle=old\r\n[custom]\r\na=1\r\n");
     ProjectSettings s;
     s.title = "new";
     ProjectFile file;
@@ -102,8 +103,8 @@ TEST(ProjectFile, LongValuesAreCutAtTheirCapacityOnUtf8Boundaries) {
     const std::string path = (dir.path() / "p.zarn").string();
     std::string title(258, 'x');
     title += "\xC3\xA9\xC3\xA9";  // two-byte characters straddling the 259-byte capacity
-    test::writeFile(path, "[general]\ntitle=" + title + "\n[htmlsetting]\nhtmlheader=" +
-                              std::string(2000, 'y') + "\n");
+    test::writeFile(path, "[general]\ntitle=" + title +
+                              "\n[htmlsetting]\nhtmlheader=" + std::string(2000, 'y') + "\n");
     ProjectFile file;
     ProjectSettings s;
     readProjectFile(&path, &file, &s);

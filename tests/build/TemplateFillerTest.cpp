@@ -7,8 +7,7 @@
 namespace plovik {
 namespace {
 
-std::string fill(const std::string& text,
-                 std::vector<std::pair<std::string, std::string>> pairs) {
+std::string fill(const std::string& text, std::vector<std::pair<std::string, std::string>> pairs) {
     std::string t = text;
     TemplateFiller::applyReplacements(t, pairs);
     return t;
@@ -35,7 +34,8 @@ TEST(TemplateFiller, ValueHoldingItsOwnPlaceholderTerminates) {
 
 TEST(TemplateFiller, WritesCrLfFromLfAndCrLfTemplates) {
     test::TempDir dir;
-    for (const char* tpl : {"<p>{title}</p>\n<p>{title}</p>\n", "<p>{title}</p>\r\n<p>{title}</p>\r\n"}) {
+    for (const char* tpl :
+         {"<p>{title}</p>\n<p>{title}</p>\n", "<p>{title}</p>\r\n<p>{title}</p>\r\n"}) {
         auto tplPath = test::writeFile(dir.path() / "t.tpl", tpl).string();
         TemplateFiller filler(tplPath);
         ASSERT_TRUE(filler.addReplacement("Help", "{title}"));

@@ -1,0 +1,53 @@
+#pragma once
+
+// The full-text search of the frame layout: the words of every page's visible body text, collected
+// by a line-based reading of the page, merged into keywords with the pages that hold them, and
+// written as "js/searchdata.js" beside the page "HelpSearch.html".
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "pages/SitemapNode.h"
+
+namespace plovik {
+
+class BuildJob;
+
+struct SearchKeyword {
+    std::string word;        // ASCII letters lower-cased; at most 255 bytes
+    std::vector<int> pages;  // positions in the page list, ascending, no repeats
+};
+
+// The keyword list in order of first appearance, with the look-up that finds a word's keyword
+// without scanning the list.
+class SearchKeywordList {
+public:
+    const std::vector<SearchKeyword>& keywords() const { return keywords_; }
+    // Index of the first keyword whose word equals `word`, or -1.
+    long find(std::string_view word) const;
+    void add(std::string_view word, int page);
+
+private:
+    std::vector<SearchKeyword> keywords_;
+    std::unordered_map<std::string, size_t> firstByWord_;
+};
+
+// The words of a page's text (read in text mode), in order, repeats included.
+std::vector<std::string> extractPageWordsFromText(std::string_view pageText);
+// The same for a page file; an unreadable page has no words.
+std::vector<std::string> extractPageWords(const std::string& pagePath);
+void mergePageWords(SearchKeywordList& list, const std::vector<std::string>& words, int pageNumber);
+
+// The bytes of the data file, as they are written in text mode. Returns false when the job was
+// stopped at one of its checkpoints (the data is then incomplete and must not be written).
+bool writeSearchData(BuildJob* job, std::string& out, const SearchKeywordList& list,
+                     const std::vector<std::string>& pageList,
+                     const std::vector<SitemapNode>& nodes);
+void writeHelpSearchPage(const std::string& pagePath, const std::string& templatePath);
+
+// The whole stage, with its log texts and checkpoints. False when the job was stopped.
+bool buildSearchData(BuildJob& job, const std::vector<SitemapNode>& nodes);
+
+}  // namespace plovik

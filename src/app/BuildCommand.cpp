@@ -20,16 +20,21 @@ namespace {
 
 std::atomic<bool> g_interrupted{false};
 
-extern "C" void onInterrupt(int) { g_interrupted = true; }
+extern "C" void onInterrupt(int) {
+    g_interrupted = true;
+}
 
 // Relative paths of a project file mean "beside the project file", so a project can travel with
 // its CHM.
 std::string resolveAgainst(const std::string& path, const std::filesystem::path& base) {
-    if (path.empty()) return path;
+    if (path.empty())
+        return path;
     std::filesystem::path p(path);
-    if (p.is_absolute()) return path;
+    if (p.is_absolute())
+        return path;
     std::string resolved = (base / p).lexically_normal().string();
-    if (path.back() == '/' && (resolved.empty() || resolved.back() != '/')) resolved += '/';
+    if (path.back() == '/' && (resolved.empty() || resolved.back() != '/'))
+        resolved += '/';
     return resolved;
 }
 
@@ -45,7 +50,8 @@ public:
         refused = true;
     }
     std::optional<std::string> templateFolderName(int version, int index) override {
-        if (const TplInfo* t = catalogue_.find(version, index)) return t->TplPath;
+        if (const TplInfo* t = catalogue_.find(version, index))
+            return t->TplPath;
         return std::nullopt;
     }
     std::string programFolder() override { return programFolder_; }
@@ -65,16 +71,26 @@ class StatusLine {
 public:
     void onLog(std::string_view text) {
         auto has = [&](std::string_view s) { return text.find(s) != std::string_view::npos; };
-        if (has("start extract chm file")) stage("Extracting files");
-        else if (has("build content tree")) stage("Reading the table of contents");
-        else if (has("build index file")) stage("Writing the keyword index");
-        else if (has("start generate keyword")) stage("Collecting search words");
-        else if (has("save keyword results")) stage("Writing the search data");
-        else if (has("process html file")) stage("Rewriting pages");
-        else if (has("copy file")) stage("Copying template files");
-        else if (has("stopped.")) stage("Stopped");
-        else if (has("\r\nDone.")) stage("Done");
-        if (has("   extract:") || has("   parse keyword from:") || has("   process :")) ++items_;
+        if (has("start extract chm file"))
+            stage("Extracting files");
+        else if (has("build content tree"))
+            stage("Reading the table of contents");
+        else if (has("build index file"))
+            stage("Writing the keyword index");
+        else if (has("start generate keyword"))
+            stage("Collecting search words");
+        else if (has("save keyword results"))
+            stage("Writing the search data");
+        else if (has("process html file"))
+            stage("Rewriting pages");
+        else if (has("copy file"))
+            stage("Copying template files");
+        else if (has("stopped."))
+            stage("Stopped");
+        else if (has("\r\nDone."))
+            stage("Done");
+        if (has("   extract:") || has("   parse keyword from:") || has("   process :"))
+            ++items_;
         draw(false);
     }
     void finish() {
@@ -91,11 +107,13 @@ private:
     }
     void draw(bool force) {
         auto now = std::chrono::steady_clock::now();
-        if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        if (!force && now - lastDraw_ < std::chrono::milliseconds(100))
+            return;
         lastDraw_ = now;
         double seconds = std::chrono::duration<double>(now - start_).count();
         std::fprintf(stdout, "\r\033[K%s", stage_.c_str());
-        if (items_ > 0) std::fprintf(stdout, " (%zu)", items_);
+        if (items_ > 0)
+            std::fprintf(stdout, " (%zu)", items_);
         std::fprintf(stdout, "  %.1f s", seconds);
         std::fflush(stdout);
     }
@@ -118,21 +136,33 @@ int runBuildCommand(const BuildOptions& options) {
         settings.outputpath = resolveAgainst(settings.outputpath, base);
     }
     auto cwd = std::filesystem::current_path();
-    if (options.chm) settings.chmfile = resolveAgainst(*options.chm, cwd);
-    if (options.out) settings.outputpath = resolveAgainst(*options.out, cwd);
-    if (options.layout) settings.version = *options.layout;
-    if (options.templateIndex) settings.selectedtemplate = *options.templateIndex;
-    if (options.title) settings.title = cutToCapacity(*options.title, kPathCapacity);
-    if (options.entry) settings.defaultindex = cutToCapacity(*options.entry, kPathCapacity);
-    if (options.noIndex) settings.buildindex = 0;
-    if (options.noSearch) settings.buildsearch = 0;
-    if (options.noNav) settings.shownavbutton = 0;
-    if (options.noRelated) settings.showrelatedtopics = 0;
+    if (options.chm)
+        settings.chmfile = resolveAgainst(*options.chm, cwd);
+    if (options.out)
+        settings.outputpath = resolveAgainst(*options.out, cwd);
+    if (options.layout)
+        settings.version = *options.layout;
+    if (options.templateIndex)
+        settings.selectedtemplate = *options.templateIndex;
+    if (options.title)
+        settings.title = cutToCapacity(*options.title, kPathCapacity);
+    if (options.entry)
+        settings.defaultindex = cutToCapacity(*options.entry, kPathCapacity);
+    if (options.noIndex)
+        settings.buildindex = 0;
+    if (options.noSearch)
+        settings.buildsearch = 0;
+    if (options.noNav)
+        settings.shownavbutton = 0;
+    if (options.noRelated)
+        settings.showrelatedtopics = 0;
     // Without a project file, the title and entry page follow the CHM file as the wizard sets them.
     if (options.projectFile.empty()) {
         std::filesystem::path chm(settings.chmfile);
-        if (!options.title) settings.title = chm.stem().string() + " online help";
-        if (!options.entry && settings.version == 0) settings.defaultindex = "index.html";
+        if (!options.title)
+            settings.title = chm.stem().string() + " online help";
+        if (!options.entry && settings.version == 0)
+            settings.defaultindex = "index.html";
     }
 
     const bool logMode = options.log || !::isatty(STDOUT_FILENO);
@@ -154,7 +184,8 @@ int runBuildCommand(const BuildOptions& options) {
     });
     CommandLineHost host(window);
 
-    if (!startBuild(job, settings, host)) return host.refused ? 2 : 1;
+    if (!startBuild(job, settings, host))
+        return host.refused ? 2 : 1;
 
     g_interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
@@ -172,7 +203,8 @@ int runBuildCommand(const BuildOptions& options) {
     job.waitForWorker();
     std::signal(SIGINT, previous);
 
-    if (!logMode) status.finish();
+    if (!logMode)
+        status.finish();
     std::FILE* summary = logMode ? stderr : stdout;
     if (job.jobStopped || !done) {
         std::fprintf(summary, "\nThe build was stopped.\n");

@@ -56,7 +56,8 @@ void TemplateCatalogue::loadFile(const std::string& catalogueFile) {
 }
 
 const TplInfo* TemplateCatalogue::find(int version, int index) const {
-    if (version < 0 || index < 0 || static_cast<size_t>(version) >= templates.size()) return nullptr;
+    if (version < 0 || index < 0 || static_cast<size_t>(version) >= templates.size())
+        return nullptr;
     const auto& list = templates[static_cast<size_t>(version)];
     return static_cast<size_t>(index) < list.size() ? &list[static_cast<size_t>(index)] : nullptr;
 }

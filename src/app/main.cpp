@@ -7,9 +7,10 @@
 #include "app/BuildCommand.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"Plovik turns a compiled HTML help file (.chm) into a web site that any web "
-                 "server can serve.",
-                 "plovik"};
+    CLI::App app{
+        "Plovik turns a compiled HTML help file (.chm) into a web site that any web "
+        "server can serve.",
+        "plovik"};
     app.require_subcommand(0, 1);
 
     plovik::BuildOptions build;
@@ -33,8 +34,7 @@ int main(int argc, char** argv) {
     buildCmd->add_flag("--log", build.log,
                        "Print the build log as it is produced (the default when the output is "
                        "not a terminal) instead of a one-line status");
-    buildCmd->add_flag("--verbose", build.verbose,
-                       "Also print the CHM reader's diagnostic lines");
+    buildCmd->add_flag("--verbose", build.verbose, "Also print the CHM reader's diagnostic lines");
     buildCmd->footer(
         "Exit status: 0 the site was built, 1 the build was stopped (Ctrl-C), 2 the settings "
         "were refused (the reason is printed on standard error).");
@@ -42,8 +42,10 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     if (*buildCmd) {
-        if (layout == "frame") build.layout = 0;
-        if (layout == "noframe") build.layout = 1;
+        if (layout == "frame")
+            build.layout = 0;
+        if (layout == "noframe")
+            build.layout = 1;
         return plovik::runBuildCommand(build);
     }
     std::cout << app.help();

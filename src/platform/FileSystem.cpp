@@ -34,18 +34,22 @@ bool createFolders(const fs::path& path) {
 
 bool deleteFile(const fs::path& path) {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(path, ec))) return false;
+    if (fs::is_directory(fs::symlink_status(path, ec)))
+        return false;
     return fs::remove(path, ec);
 }
 
 bool copyFolder(const fs::path& from, const fs::path& to) {
     std::error_code ec;
-    if (!fs::is_directory(from, ec)) return false;
+    if (!fs::is_directory(from, ec))
+        return false;
     bool complete = createFolders(to);
     fs::recursive_directory_iterator it(from, fs::directory_options::skip_permission_denied, ec);
-    if (ec) return false;
+    if (ec)
+        return false;
     for (auto end = fs::recursive_directory_iterator(); it != end; it.increment(ec)) {
-        if (ec) return false;
+        if (ec)
+            return false;
         const fs::path target = to / fs::relative(it->path(), from, ec);
         if (ec) {
             complete = false;

@@ -15,17 +15,20 @@ namespace plovik {
 namespace {
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (lower(a[i]) != lower(b[i]))
+            return false;
     }
     return true;
 }
@@ -33,9 +36,11 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b) {
 // The section name of a "[name]" line.
 std::optional<std::string_view> sectionName(std::string_view line) {
     std::string_view t = trim(line);
-    if (t.empty() || t.front() != '[') return std::nullopt;
+    if (t.empty() || t.front() != '[')
+        return std::nullopt;
     size_t close = t.find(']');
-    if (close == std::string_view::npos) return std::nullopt;
+    if (close == std::string_view::npos)
+        return std::nullopt;
     return trim(t.substr(1, close - 1));
 }
 
@@ -46,9 +51,11 @@ bool isComment(std::string_view line) {
 
 // Key and value of a "key=value" line.
 std::optional<std::pair<std::string_view, std::string_view>> keyValue(std::string_view line) {
-    if (isComment(line) || sectionName(line)) return std::nullopt;
+    if (isComment(line) || sectionName(line))
+        return std::nullopt;
     size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return std::nullopt;
+    if (eq == std::string_view::npos)
+        return std::nullopt;
     return std::make_pair(trim(line.substr(0, eq)), trim(line.substr(eq + 1)));
 }
 
@@ -71,7 +78,8 @@ void IniFile::parse(std::string_view text) {
         size_t lf = text.find('\n', start);
         size_t end = (lf == std::string_view::npos) ? text.size() : lf;
         std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
         lines_.push_back({std::string(line)});
         start = (lf == std::string_view::npos) ? text.size() : lf + 1;
     }
@@ -80,14 +88,16 @@ void IniFile::parse(std::string_view text) {
 std::optional<size_t> IniFile::findSection(std::string_view section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         auto name = sectionName(lines_[i].raw);
-        if (name && equalsIgnoreCase(*name, section)) return i;
+        if (name && equalsIgnoreCase(*name, section))
+            return i;
     }
     return std::nullopt;
 }
 
 size_t IniFile::sectionEnd(size_t sectionLine) const {
     size_t i = sectionLine + 1;
-    while (i < lines_.size() && !sectionName(lines_[i].raw)) ++i;
+    while (i < lines_.size() && !sectionName(lines_[i].raw))
+        ++i;
     return i;
 }
 
@@ -95,23 +105,27 @@ std::optional<size_t> IniFile::findKey(size_t sectionLine, std::string_view key)
     size_t end = sectionEnd(sectionLine);
     for (size_t i = sectionLine + 1; i < end; ++i) {
         auto kv = keyValue(lines_[i].raw);
-        if (kv && equalsIgnoreCase(kv->first, key)) return i;
+        if (kv && equalsIgnoreCase(kv->first, key))
+            return i;
     }
     return std::nullopt;
 }
 
 std::optional<std::string> IniFile::get(std::string_view section, std::string_view key) const {
     auto s = findSection(section);
-    if (!s) return std::nullopt;
+    if (!s)
+        return std::nullopt;
     auto k = findKey(*s, key);
-    if (!k) return std::nullopt;
+    if (!k)
+        return std::nullopt;
     return std::string(keyValue(lines_[*k].raw)->second);
 }
 
 void IniFile::set(std::string_view section, std::string_view key, std::string_view value) {
     auto s = findSection(section);
     if (!s) {
-        if (!lines_.empty() && !trim(lines_.back().raw).empty()) lines_.push_back({""});
+        if (!lines_.empty() && !trim(lines_.back().raw).empty())
+            lines_.push_back({""});
         lines_.push_back({"[" + std::string(section) + "]"});
         lines_.push_back({std::string(key) + "=" + std::string(value)});
         return;
@@ -124,7 +138,8 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
     }
     // After the section's last non-blank line, so blank lines between sections stay between them.
     size_t insertAt = sectionEnd(*s);
-    while (insertAt > *s + 1 && trim(lines_[insertAt - 1].raw).empty()) --insertAt;
+    while (insertAt > *s + 1 && trim(lines_[insertAt - 1].raw).empty())
+        --insertAt;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
                   {std::string(key) + "=" + std::string(value)});
 }
@@ -144,12 +159,14 @@ bool IniFile::save(const std::filesystem::path& path) const {
     std::filesystem::path temp = path;
     temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     size_t done = 0;
     bool ok = true;
     while (done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             ok = false;
             break;
@@ -157,10 +174,14 @@ bool IniFile::save(const std::filesystem::path& path) const {
         done += static_cast<size_t>(n);
     }
     // The data must be on disk before the rename makes it the file.
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(temp.c_str());
+    if (ok && ::fsync(fd) != 0)
+        ok = false;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0)
+        ok = false;
+    if (!ok)
+        ::unlink(temp.c_str());
     return ok;
 }
 
@@ -168,15 +189,20 @@ int parseProfileInt(std::string_view value) {
     value = trim(value);
     bool negative = false;
     size_t i = 0;
-    if (i < value.size() && (value[i] == '-' || value[i] == '+')) negative = value[i++] == '-';
+    if (i < value.size() && (value[i] == '-' || value[i] == '+'))
+        negative = value[i++] == '-';
     long long n = 0;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
         n = n * 10 + (value[i] - '0');
-        if (n > INT_MAX) n = INT_MAX + 1LL;  // saturate instead of overflowing
+        if (n > INT_MAX)
+            n = INT_MAX + 1LL;  // saturate instead of overflowing
     }
-    if (negative) n = -n;
-    if (n > INT_MAX) n = INT_MAX;
-    if (n < INT_MIN) n = INT_MIN;
+    if (negative)
+        n = -n;
+    if (n > INT_MAX)
+        n = INT_MAX;
+    if (n < INT_MIN)
+        n = INT_MIN;
     return static_cast<int>(n);
 }
 

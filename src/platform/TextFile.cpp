@@ -16,25 +16,30 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::optional<std::string> readBinaryFile(const std::filesystem::path& path) {
     FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) return std::nullopt;
+    if (!file)
+        return std::nullopt;
     std::string bytes;
     // The size is a hint only: the file may change while it is read, and read() decides.
     std::error_code ec;
     auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size < (std::uintmax_t{1} << 34)) bytes.reserve(static_cast<size_t>(size));
+    if (!ec && size < (std::uintmax_t{1} << 34))
+        bytes.reserve(static_cast<size_t>(size));
     char buffer[1 << 16];
     for (;;) {
         size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
         bytes.append(buffer, got);
-        if (got < sizeof buffer) break;
+        if (got < sizeof buffer)
+            break;
     }
-    if (std::ferror(file.get())) return std::nullopt;
+    if (std::ferror(file.get()))
+        return std::nullopt;
     return bytes;
 }
 
 bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes) {
     FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) return false;
+    if (!file)
+        return false;
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
         return false;
     return std::fclose(file.release()) == 0;
@@ -44,7 +49,8 @@ std::string fromTextMode(std::string_view raw) {
     std::string text;
     text.reserve(raw.size());
     for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
+            continue;
         text.push_back(raw[i]);
     }
     return text;
@@ -54,7 +60,8 @@ std::string toTextMode(std::string_view text) {
     std::string raw;
     raw.reserve(text.size() + text.size() / 32);
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) raw.push_back('\r');
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            raw.push_back('\r');
         raw.push_back(text[i]);
     }
     return raw;
@@ -62,7 +69,8 @@ std::string toTextMode(std::string_view text) {
 
 std::optional<std::string> readTextFile(const std::filesystem::path& path) {
     auto raw = readBinaryFile(path);
-    if (!raw) return std::nullopt;
+    if (!raw)
+        return std::nullopt;
     return fromTextMode(*raw);
 }
 

@@ -5,7 +5,9 @@ namespace plovik {
 MessageWindow::MessageWindow(Handler handler)
     : owner_(std::this_thread::get_id()), handler_(std::move(handler)) {}
 
-MessageWindow::~MessageWindow() { close(); }
+MessageWindow::~MessageWindow() {
+    close();
+}
 
 void MessageWindow::setHandler(Handler handler) {
     std::lock_guard lock(mutex_);
@@ -22,12 +24,14 @@ LRESULT MessageWindow::dispatch(unsigned message, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT MessageWindow::SendMessage(unsigned message, WPARAM wParam, LPARAM lParam) {
-    if (isOwnerThread()) return dispatch(message, wParam, lParam);
+    if (isOwnerThread())
+        return dispatch(message, wParam, lParam);
     std::promise<LRESULT> reply;
     std::future<LRESULT> result = reply.get_future();
     {
         std::lock_guard lock(mutex_);
-        if (closed_) return 0;
+        if (closed_)
+            return 0;
         queue_.push_back({message, wParam, lParam, &reply});
     }
     arrived_.notify_all();
@@ -38,7 +42,8 @@ LRESULT MessageWindow::SendMessage(unsigned message, WPARAM wParam, LPARAM lPara
 void MessageWindow::PostMessage(unsigned message, WPARAM wParam, LPARAM lParam) {
     {
         std::lock_guard lock(mutex_);
-        if (closed_) return;
+        if (closed_)
+            return;
         queue_.push_back({message, wParam, lParam, nullptr});
     }
     arrived_.notify_all();
@@ -56,7 +61,8 @@ size_t MessageWindow::pumpMessages(std::chrono::milliseconds timeout) {
         queue_.pop_front();
         lock.unlock();
         LRESULT result = dispatch(next.message, next.wParam, next.lParam);
-        if (next.reply) next.reply->set_value(result);
+        if (next.reply)
+            next.reply->set_value(result);
         ++handled;
         lock.lock();
     }
@@ -79,7 +85,8 @@ void MessageWindow::close() {
         abandoned.swap(queue_);
     }
     for (auto& p : abandoned)
-        if (p.reply) p.reply->set_value(0);
+        if (p.reply)
+            p.reply->set_value(0);
     arrived_.notify_all();
 }
 

@@ -9,7 +9,8 @@ namespace {
 
 TEST(IniFile, LooksUpSectionsAndKeysWithoutRegardToCaseFirstMatchWins) {
     IniFile ini;
-    ini.parse("; comment\r\n[General]\r\n  ChmFile = C:/a b.chm  \r\nchmfile=second\r\n[other]\r\nx=1");
+    ini.parse(
+        "; comment\r\n[General]\r\n  ChmFile = C:/a b.chm  \r\nchmfile=second\r\n[other]\r\nx=1");
     EXPECT_EQ(ini.get("general", "CHMFILE"), "C:/a b.chm");
     EXPECT_EQ(ini.get("OTHER", "x"), "1");
     EXPECT_FALSE(ini.get("general", "x"));

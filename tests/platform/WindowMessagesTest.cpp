@@ -33,17 +33,20 @@ TEST(MessageWindow, SendFromAnotherThreadRunsOnOwnerAndBlocksUntilHandled) {
     std::thread sender([&] {
         for (LPARAM i = 0; i < 50; ++i) {
             LRESULT r = window.SendMessage(WM_BUILD_LOG, 0, i);
-            if (r != i * 10) handledBeforeReturn = static_cast<int>(i);
+            if (r != i * 10)
+                handledBeforeReturn = static_cast<int>(i);
         }
         finished = true;
         window.wake();
     });
-    while (!finished) window.pumpMessages(std::chrono::milliseconds(50));
+    while (!finished)
+        window.pumpMessages(std::chrono::milliseconds(50));
     sender.join();
     EXPECT_TRUE(allOnOwner);
     EXPECT_EQ(handledBeforeReturn, -1);
     ASSERT_EQ(received.size(), 50u);
-    for (LPARAM i = 0; i < 50; ++i) EXPECT_EQ(received[static_cast<size_t>(i)], i);
+    for (LPARAM i = 0; i < 50; ++i)
+        EXPECT_EQ(received[static_cast<size_t>(i)], i);
 }
 
 TEST(MessageWindow, CloseReleasesWaitingSenders) {

@@ -26,7 +26,8 @@ TempDir::~TempDir() {
 }
 
 std::filesystem::path writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return path;

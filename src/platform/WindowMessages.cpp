@@ -2,8 +2,71 @@
 
 namespace plovik {
 
+std::shared_ptr<MessageQueue> MessageQueue::forCurrentThread() {
+    thread_local std::shared_ptr<MessageQueue> queue = std::make_shared<MessageQueue>();
+    return queue;
+}
+
+MessageQueue::MessageQueue() : owner_(std::this_thread::get_id()) {}
+
+bool MessageQueue::push(const Pending& pending) {
+    {
+        std::lock_guard lock(mutex_);
+        if (pending.window->isClosed())
+            return false;
+        queue_.push_back(pending);
+    }
+    arrived_.notify_all();
+    return true;
+}
+
+void MessageQueue::discard(MessageWindow* window) {
+    std::deque<Pending> dropped;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = queue_.begin(); it != queue_.end();) {
+            if (it->window == window) {
+                dropped.push_back(*it);
+                it = queue_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& p : dropped)
+        if (p.reply)
+            p.reply->set_value(0);
+}
+
+size_t MessageQueue::pump(std::chrono::milliseconds timeout) {
+    size_t handled = 0;
+    std::unique_lock lock(mutex_);
+    if (queue_.empty() && !woken_)
+        arrived_.wait_for(lock, timeout, [&] { return !queue_.empty() || woken_; });
+    woken_ = false;
+    while (!queue_.empty()) {
+        Pending next = queue_.front();
+        queue_.pop_front();
+        lock.unlock();
+        LRESULT result = next.window->dispatch(next.message, next.wParam, next.lParam);
+        if (next.reply)
+            next.reply->set_value(result);
+        ++handled;
+        lock.lock();
+    }
+    return handled;
+}
+
+void MessageQueue::wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    arrived_.notify_all();
+}
+
 MessageWindow::MessageWindow(Handler handler)
-    : owner_(std::this_thread::get_id()), handler_(std::move(handler)) {}
+    : queue_(MessageQueue::forCurrentThread()), handler_(std::move(handler)) {}
 
 MessageWindow::~MessageWindow() {
     close();
@@ -14,10 +77,17 @@ void MessageWindow::setHandler(Handler handler) {
     handler_ = std::move(handler);
 }
 
+bool MessageWindow::isClosed() const {
+    std::lock_guard lock(mutex_);
+    return closed_;
+}
+
 LRESULT MessageWindow::dispatch(unsigned message, WPARAM wParam, LPARAM lParam) {
     Handler handler;
     {
         std::lock_guard lock(mutex_);
+        if (closed_)
+            return 0;
         handler = handler_;
     }
     return handler ? handler(message, wParam, lParam) : 0;
@@ -28,66 +98,22 @@ LRESULT MessageWindow::SendMessage(unsigned message, WPARAM wParam, LPARAM lPara
         return dispatch(message, wParam, lParam);
     std::promise<LRESULT> reply;
     std::future<LRESULT> result = reply.get_future();
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_)
-            return 0;
-        queue_.push_back({message, wParam, lParam, &reply});
-    }
-    arrived_.notify_all();
+    if (!queue_->push({this, message, wParam, lParam, &reply}))
+        return 0;
     // The promise lives on this stack frame until the owner (or close()) has answered it.
     return result.get();
 }
 
 void MessageWindow::PostMessage(unsigned message, WPARAM wParam, LPARAM lParam) {
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_)
-            return;
-        queue_.push_back({message, wParam, lParam, nullptr});
-    }
-    arrived_.notify_all();
-}
-
-size_t MessageWindow::pumpMessages(std::chrono::milliseconds timeout) {
-    size_t handled = 0;
-    std::unique_lock lock(mutex_);
-    if (queue_.empty() && !woken_) {
-        arrived_.wait_for(lock, timeout, [&] { return !queue_.empty() || woken_ || closed_; });
-    }
-    woken_ = false;
-    while (!queue_.empty()) {
-        Pending next = queue_.front();
-        queue_.pop_front();
-        lock.unlock();
-        LRESULT result = dispatch(next.message, next.wParam, next.lParam);
-        if (next.reply)
-            next.reply->set_value(result);
-        ++handled;
-        lock.lock();
-    }
-    return handled;
-}
-
-void MessageWindow::wake() {
-    {
-        std::lock_guard lock(mutex_);
-        woken_ = true;
-    }
-    arrived_.notify_all();
+    queue_->push({this, message, wParam, lParam, nullptr});
 }
 
 void MessageWindow::close() {
-    std::deque<Pending> abandoned;
     {
         std::lock_guard lock(mutex_);
         closed_ = true;
-        abandoned.swap(queue_);
     }
-    for (auto& p : abandoned)
-        if (p.reply)
-            p.reply->set_value(0);
-    arrived_.notify_all();
+    queue_->discard(this);
 }
 
 }  // namespace plovik

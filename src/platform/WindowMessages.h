@@ -1,10 +1,11 @@
 #pragma once
 
-// Window messages between the build worker and the window that shows its progress. A window is
-// owned by the thread that created it; its handler runs only on that thread. A send from another
-// thread queues the message and blocks the sender until the owner thread has handled it, which is
-// what lets the build job hand over one log text at a time without a lock. A send from the owner
-// thread itself calls the handler directly.
+// Window messages, as a desktop program's threads exchange them. Every thread that creates
+// windows has one message queue; a window's handler runs only on that thread, when the thread
+// pumps its queue (which handles the messages of all its windows, nested loops included). A send
+// from another thread queues the message and blocks the sender until the owner thread has handled
+// it, which is what lets the build job hand over one log text at a time without a lock. A send
+// from the owner thread itself calls the handler directly.
 
 #include <chrono>
 #include <condition_variable>
@@ -12,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -26,11 +28,50 @@ constexpr unsigned WM_USER = 0x0400;
 constexpr unsigned WM_BUILD_LOG = WM_USER + 100;   // 1124
 constexpr unsigned WM_BUILD_DONE = WM_USER + 102;  // 1126
 
+class MessageWindow;
+
+class MessageQueue {
+public:
+    // The calling thread's queue, made on first use.
+    static std::shared_ptr<MessageQueue> forCurrentThread();
+
+    // Owner thread only: handles every queued message; when none is queued, waits up to `timeout`
+    // for one. Returns how many were handled.
+    size_t pump(std::chrono::milliseconds timeout);
+    // Ends a wait in pump() without a message.
+    void wake();
+    bool isOwnerThread() const { return std::this_thread::get_id() == owner_; }
+
+    MessageQueue();
+    MessageQueue(const MessageQueue&) = delete;
+    MessageQueue& operator=(const MessageQueue&) = delete;
+
+private:
+    friend class MessageWindow;
+    struct Pending {
+        MessageWindow* window;
+        unsigned message;
+        WPARAM wParam;
+        LPARAM lParam;
+        std::promise<LRESULT>* reply;  // null for a posted message
+    };
+    // False when the window no longer takes messages.
+    bool push(const Pending& pending);
+    // Answers 0 to every message still queued for the window.
+    void discard(MessageWindow* window);
+
+    std::thread::id owner_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<Pending> queue_;
+    bool woken_ = false;
+};
+
 class MessageWindow {
 public:
     using Handler = std::function<LRESULT(unsigned message, WPARAM wParam, LPARAM lParam)>;
 
-    // The calling thread becomes the owner.
+    // The window belongs to the calling thread.
     explicit MessageWindow(Handler handler = {});
     ~MessageWindow();
     MessageWindow(const MessageWindow&) = delete;
@@ -39,38 +80,29 @@ public:
     void setHandler(Handler handler);
 
     // Delivers the message to the handler on the owner thread and returns its result. Returns 0
-    // without delivering once the window has been closed for messages.
+    // without delivering once the window has been closed.
     LRESULT SendMessage(unsigned message, WPARAM wParam, LPARAM lParam);
     // Queues the message and returns at once.
     void PostMessage(unsigned message, WPARAM wParam, LPARAM lParam);
 
-    // Owner thread only: handles every queued message; when none is queued, waits up to `timeout`
-    // for one. Returns how many were handled.
-    size_t pumpMessages(std::chrono::milliseconds timeout);
-    // Ends a wait in pumpMessages without a message.
-    void wake();
+    // Owner thread only: pumps the thread's queue (see MessageQueue::pump).
+    size_t pumpMessages(std::chrono::milliseconds timeout) { return queue_->pump(timeout); }
+    void wake() { queue_->wake(); }
     // Refuses all further messages and releases every sender still waiting (their sends return 0).
     void close();
+    bool isClosed() const;
 
-    bool isOwnerThread() const { return std::this_thread::get_id() == owner_; }
+    bool isOwnerThread() const { return queue_->isOwnerThread(); }
+    MessageQueue& queue() { return *queue_; }
 
 private:
-    struct Pending {
-        unsigned message;
-        WPARAM wParam;
-        LPARAM lParam;
-        std::promise<LRESULT>* reply;  // null for a posted message
-    };
-
+    friend class MessageQueue;
     LRESULT dispatch(unsigned message, WPARAM wParam, LPARAM lParam);
 
-    std::thread::id owner_;
+    std::shared_ptr<MessageQueue> queue_;
+    mutable std::mutex mutex_;
     Handler handler_;
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<Pending> queue_;
     bool closed_ = false;
-    bool woken_ = false;
 };
 
 // The platform's spelling, so that callers read like the rest of the program.

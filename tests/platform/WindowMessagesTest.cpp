@@ -63,5 +63,48 @@ TEST(MessageWindow, CloseReleasesWaitingSenders) {
     EXPECT_EQ(result, 0);
 }
 
+TEST(MessageWindow, OneQueuePerThreadServesEveryWindowOfIt) {
+    // A modal dialog's loop pumps the thread's queue, so the main window still gets its messages.
+    std::vector<std::string> seen;
+    MessageWindow main([&](unsigned, WPARAM, LPARAM) -> LRESULT {
+        seen.push_back("main");
+        return 1;
+    });
+    MessageWindow modal([&](unsigned, WPARAM, LPARAM) -> LRESULT {
+        seen.push_back("modal");
+        return 2;
+    });
+    EXPECT_EQ(&main.queue(), &modal.queue());
+    std::atomic<int> replies{0};
+    std::thread worker([&] {
+        replies += static_cast<int>(main.SendMessage(WM_BUILD_LOG, 0, 0));
+        modal.PostMessage(WM_USER, 0, 0);
+        replies += static_cast<int>(main.SendMessage(WM_BUILD_DONE, 0, 0));
+    });
+    while (seen.size() < 3)
+        modal.pumpMessages(std::chrono::milliseconds(20));
+    worker.join();
+    EXPECT_EQ(seen, (std::vector<std::string>{"main", "modal", "main"}));
+    EXPECT_EQ(replies, 2);
+}
+
+TEST(MessageWindow, ClosingOneWindowAnswersOnlyItsOwnPendingMessages) {
+    auto queue = MessageQueue::forCurrentThread();
+    MessageWindow keep([](unsigned, WPARAM, LPARAM) -> LRESULT { return 7; });
+    auto gone =
+        std::make_unique<MessageWindow>([](unsigned, WPARAM, LPARAM) -> LRESULT { return 9; });
+    std::atomic<LRESULT> fromGone{-1}, fromKeep{-1};
+    std::thread a([&] { fromGone = gone->SendMessage(WM_USER, 0, 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    gone->close();
+    a.join();
+    std::thread b([&] { fromKeep = keep.SendMessage(WM_USER, 0, 0); });
+    while (fromKeep == -1)
+        queue->pump(std::chrono::milliseconds(10));
+    b.join();
+    EXPECT_EQ(fromGone, 0);
+    EXPECT_EQ(fromKeep, 7);
+}
+
 }  // namespace
 }  // namespace plovik

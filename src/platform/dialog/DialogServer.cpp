@@ -1,0 +1,562 @@
+#include "platform/dialog/DialogServer.h"
+
+#include <utility>  // before Asio, whose headers use std::exchange without it
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <atomic>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace plovik {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+namespace {
+
+constexpr std::string_view kCookieName = "plovik";
+constexpr size_t kRequestLimit = 16 * 1024;
+constexpr size_t kMessageLimit = 4 * 1024 * 1024;
+
+std::string randomToken() {
+    std::random_device rd;  // getrandom() on this platform
+    static const char* hex = "0123456789abcdef";
+    std::string token;
+    for (int i = 0; i < 32; ++i) {
+        unsigned v = rd() & 0xFF;
+        token += hex[v >> 4];
+        token += hex[v & 15];
+    }
+    return token;
+}
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Compares without an early exit, so the time taken says nothing about the token.
+bool sameToken(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+std::optional<std::string_view> cookieValue(std::string_view header, std::string_view name) {
+    while (!header.empty()) {
+        size_t semi = header.find(';');
+        std::string_view part = header.substr(0, semi);
+        while (!part.empty() && part.front() == ' ')
+            part.remove_prefix(1);
+        if (part.size() > name.size() && part.substr(0, name.size()) == name &&
+            part[name.size()] == '=')
+            return part.substr(name.size() + 1);
+        if (semi == std::string_view::npos)
+            break;
+        header.remove_prefix(semi + 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> percentDecode(std::string_view s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '%') {
+            out += s[i];
+            continue;
+        }
+        if (i + 2 >= s.size())
+            return std::nullopt;
+        auto hexv = [](char c) -> int {
+            if (c >= '0' && c <= '9')
+                return c - '0';
+            if (c >= 'a' && c <= 'f')
+                return c - 'a' + 10;
+            if (c >= 'A' && c <= 'F')
+                return c - 'A' + 10;
+            return -1;
+        };
+        int hi = hexv(s[i + 1]), lo = hexv(s[i + 2]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+std::string_view mimeFor(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".htm" || ext == ".html")
+        return "text/html";
+    if (ext == ".css")
+        return "text/css";
+    if (ext == ".js")
+        return "text/javascript";
+    if (ext == ".gif")
+        return "image/gif";
+    if (ext == ".png")
+        return "image/png";
+    if (ext == ".jpg" || ext == ".jpeg")
+        return "image/jpeg";
+    if (ext == ".svg")
+        return "image/svg+xml";
+    if (ext == ".ico")
+        return "image/x-icon";
+    if (ext == ".txt")
+        return "text/plain";
+    return "application/octet-stream";
+}
+
+// The file below `root` that a relative URL path names, with every link resolved; nothing when
+// the path would leave the folder.
+std::optional<std::filesystem::path> fileBelow(const std::filesystem::path& root,
+                                               std::string_view relative) {
+    if (root.empty())
+        return std::nullopt;
+    auto decoded = percentDecode(relative);
+    if (!decoded || decoded->find('\0') != std::string::npos)
+        return std::nullopt;
+    std::error_code ec;
+    auto base = std::filesystem::canonical(root, ec);
+    if (ec)
+        return std::nullopt;
+    auto candidate = std::filesystem::canonical(base / std::filesystem::path(*decoded), ec);
+    if (ec)
+        return std::nullopt;
+    if (std::filesystem::is_directory(candidate, ec))
+        candidate /= "index.html";
+    auto baseText = base.string() + "/";
+    if (candidate.string().compare(0, baseText.size(), baseText) != 0)
+        return std::nullopt;
+    if (!std::filesystem::is_regular_file(candidate, ec))
+        return std::nullopt;
+    return candidate;
+}
+
+}  // namespace
+
+bool isLoopbackHost(std::string_view host, unsigned short port) {
+    const std::string suffix = ":" + std::to_string(port);
+    if (host.size() <= suffix.size() || host.substr(host.size() - suffix.size()) != suffix)
+        return false;
+    std::string_view name = host.substr(0, host.size() - suffix.size());
+    return name == "127.0.0.1" || equalsIgnoreCase(name, "localhost");
+}
+
+bool isOwnOrigin(std::string_view origin, unsigned short port) {
+    constexpr std::string_view scheme = "http://";
+    if (origin.substr(0, scheme.size()) != scheme)
+        return false;
+    return isLoopbackHost(origin.substr(scheme.size()), port);
+}
+
+class WsSession;
+
+struct DialogServer::Impl {
+    ResourceLookup resources;
+    Callbacks callbacks;
+    net::io_context ioc{1};
+    tcp::acceptor acceptor{ioc};
+    std::thread thread;
+    unsigned short port = 0;
+    std::string token = randomToken();
+    mutable std::mutex rootsMutex;
+    std::filesystem::path previewRoot;
+    std::filesystem::path sampleRoot;
+    std::weak_ptr<WsSession> live;  // server thread only
+    std::atomic<bool> isConnected{false};
+
+    void accept();
+    http::response<http::string_body> handle(const http::request<http::string_body>& req);
+    void admit(std::shared_ptr<WsSession> session);
+    void dropped(WsSession* session);
+};
+
+// One WebSocket: reads the page's messages, writes ours one at a time in order.
+class WsSession : public std::enable_shared_from_this<WsSession> {
+public:
+    WsSession(tcp::socket&& socket, DialogServer::Impl& server)
+        : ws_(std::move(socket)), server_(server) {}
+
+    void run(http::request<http::string_body> req) {
+        ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+        ws_.read_message_max(kMessageLimit);
+        ws_.async_accept(req, [self = shared_from_this()](beast::error_code ec) {
+            if (ec)
+                return;
+            self->server_.admit(self);
+            self->read();
+        });
+    }
+
+    void send(std::shared_ptr<const std::string> message) {
+        queue_.push_back(std::move(message));
+        if (queue_.size() == 1)
+            write();
+    }
+
+    void close() {
+        beast::error_code ec;
+        ws_.next_layer().socket().shutdown(tcp::socket::shutdown_both, ec);
+    }
+
+private:
+    void read() {
+        ws_.async_read(buffer_, [self = shared_from_this()](beast::error_code ec, size_t) {
+            if (ec) {
+                self->server_.dropped(self.get());
+                return;
+            }
+            std::string text = beast::buffers_to_string(self->buffer_.data());
+            self->buffer_.consume(self->buffer_.size());
+            if (self->server_.live.lock() == self && self->server_.callbacks.onMessage)
+                self->server_.callbacks.onMessage(text);
+            self->read();
+        });
+    }
+
+    void write() {
+        ws_.text(true);
+        ws_.async_write(net::buffer(*queue_.front()),
+                        [self = shared_from_this()](beast::error_code ec, size_t) {
+                            if (ec)
+                                return;
+                            self->queue_.pop_front();
+                            if (!self->queue_.empty())
+                                self->write();
+                        });
+    }
+
+    websocket::stream<beast::tcp_stream> ws_;
+    beast::flat_buffer buffer_;
+    std::deque<std::shared_ptr<const std::string>> queue_;
+    DialogServer::Impl& server_;
+};
+
+// One HTTP connection: checks every request, answers it or hands it to a WebSocket.
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+    HttpSession(tcp::socket&& socket, DialogServer::Impl& server)
+        : stream_(std::move(socket)), server_(server) {}
+
+    void run() { read(); }
+
+private:
+    void read() {
+        parser_.emplace();
+        parser_->header_limit(kRequestLimit);
+        parser_->body_limit(kRequestLimit);
+        stream_.expires_after(std::chrono::seconds(30));
+        http::async_read(stream_, buffer_, *parser_,
+                         [self = shared_from_this()](beast::error_code ec, size_t) {
+                             if (ec)
+                                 return self->close();
+                             self->onRequest();
+                         });
+    }
+
+    void onRequest() {
+        auto req = parser_->release();
+        if (websocket::is_upgrade(req)) {
+            const bool allowed = req.target() == "/ws" && authenticated(req) &&
+                                 isLoopbackHost(req[http::field::host], server_.port) &&
+                                 isOwnOrigin(req[http::field::origin], server_.port);
+            if (!allowed) {
+                return reply(plain(http::status::forbidden, req, "Forbidden"), false);
+            }
+            stream_.expires_never();
+            std::make_shared<WsSession>(stream_.release_socket(), server_)->run(std::move(req));
+            return;
+        }
+        const bool keepAlive = req.keep_alive();
+        reply(server_.handle(req), keepAlive);
+    }
+
+    bool authenticated(const http::request<http::string_body>& req) const {
+        auto cookie = cookieValue(req[http::field::cookie], kCookieName);
+        return cookie && sameToken(*cookie, server_.token);
+    }
+
+    static http::response<http::string_body> plain(http::status status,
+                                                   const http::request<http::string_body>& req,
+                                                   std::string_view text) {
+        http::response<http::string_body> res{status, req.version()};
+        res.set(http::field::content_type, "text/plain");
+        res.body() = std::string(text);
+        res.prepare_payload();
+        return res;
+    }
+
+    void reply(http::response<http::string_body> response, bool keepAlive) {
+        // The response must live until its write has finished.
+        auto message = std::make_shared<http::response<http::string_body>>(std::move(response));
+        http::async_write(
+            stream_, *message,
+            [self = shared_from_this(), message, keepAlive](beast::error_code ec, size_t) {
+                if (ec || !keepAlive)
+                    return self->close();
+                self->read();
+            });
+    }
+
+    void close() {
+        beast::error_code ec;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    }
+
+    beast::tcp_stream stream_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+    DialogServer::Impl& server_;
+};
+
+void DialogServer::Impl::accept() {
+    acceptor.async_accept(net::make_strand(ioc), [this](beast::error_code ec, tcp::socket socket) {
+        if (!ec)
+            std::make_shared<HttpSession>(std::move(socket), *this)->run();
+        if (acceptor.is_open())
+            accept();
+    });
+}
+
+void DialogServer::Impl::admit(std::shared_ptr<WsSession> session) {
+    if (auto current = live.lock()) {
+        // Only one page drives the dialogs; a second tab is told so.
+        session->send(std::make_shared<const std::string>("{\"op\":\"elsewhere\"}"));
+        return;
+    }
+    live = session;
+    isConnected = true;
+}
+
+void DialogServer::Impl::dropped(WsSession* session) {
+    if (live.lock().get() != session)
+        return;
+    live.reset();
+    isConnected = false;
+    if (callbacks.onDisconnect)
+        callbacks.onDisconnect();
+}
+
+http::response<http::string_body> DialogServer::Impl::handle(
+    const http::request<http::string_body>& req) {
+    auto respond = [&req](http::status status, std::string body, std::string_view type,
+                          bool sandboxed = false) {
+        http::response<http::string_body> res{status, req.version()};
+        res.set(http::field::content_type, type);
+        res.set(http::field::cache_control, "no-store");
+        res.set("X-Content-Type-Options", "nosniff");
+        if (sandboxed) {
+            // A converted help site comes from a stranger: it runs without our origin, so its
+            // scripts can neither read the dialogs nor open their channel.
+            res.set("Content-Security-Policy",
+                    "sandbox allow-scripts allow-popups allow-forms allow-modals");
+        } else {
+            res.set("X-Frame-Options", "SAMEORIGIN");
+            res.set("Content-Security-Policy",
+                    "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' "
+                    "'unsafe-inline'; img-src 'self' data: file:; connect-src 'self'; "
+                    "frame-ancestors 'self'");
+        }
+        res.keep_alive(req.keep_alive());
+        if (req.method() != http::verb::head)
+            res.body() = std::move(body);
+        res.prepare_payload();
+        return res;
+    };
+    auto fail = [&](http::status status) {
+        return respond(status, std::string(http::obsolete_reason(status)), "text/plain");
+    };
+
+    if (!isLoopbackHost(req[http::field::host], port))
+        return fail(http::status::forbidden);
+    if (req.method() != http::verb::get && req.method() != http::verb::head)
+        return fail(http::status::method_not_allowed);
+    std::string_view target = req.target();
+    if (target.empty() || target.front() != '/')
+        return fail(http::status::bad_request);
+
+    // Files of the generated site and of the samples, confined to their folders.
+    for (auto [prefix, rootOf] : {std::pair<std::string_view, std::filesystem::path Impl::*>{
+                                      "/preview/", &Impl::previewRoot},
+                                  {"/sample/", &Impl::sampleRoot}}) {
+        if (target.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view rest = target.substr(prefix.size());
+        if (rest.size() <= token.size() || !sameToken(rest.substr(0, token.size()), token) ||
+            rest[token.size()] != '/')
+            return fail(http::status::forbidden);
+        rest.remove_prefix(token.size() + 1);
+        rest = rest.substr(0, rest.find_first_of("?#"));
+        std::filesystem::path root;
+        {
+            std::lock_guard lock(rootsMutex);
+            root = this->*rootOf;
+        }
+        auto file = fileBelow(root, rest);
+        if (!file)
+            return fail(http::status::not_found);
+        std::ifstream in(*file, std::ios::binary);
+        std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return respond(http::status::ok, std::move(body), mimeFor(*file), true);
+    }
+
+    auto cookie = cookieValue(req[http::field::cookie], kCookieName);
+    const bool hasCookie = cookie && sameToken(*cookie, token);
+    std::string_view path = target.substr(0, target.find('?'));
+    std::string_view query = target.size() > path.size() ? target.substr(path.size() + 1) : "";
+    if (path == "/" && query.substr(0, 6) == "token=" && sameToken(query.substr(6), token)) {
+        // The token travels in an address once; from then on the cookie carries it.
+        http::response<http::string_body> res{http::status::found, req.version()};
+        res.set(http::field::location, "/");
+        res.set(http::field::set_cookie,
+                std::string(kCookieName) + "=" + token + "; HttpOnly; SameSite=Strict; Path=/");
+        res.set(http::field::cache_control, "no-store");
+        res.keep_alive(req.keep_alive());
+        res.prepare_payload();
+        return res;
+    }
+    if (!hasCookie)
+        return fail(http::status::forbidden);
+
+    std::string_view name = path == "/" ? std::string_view("shell.html") : path;
+    if (name.substr(0, 5) == "/res/")
+        name.remove_prefix(5);
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_'))
+            return fail(http::status::not_found);
+    auto resource = resources ? resources(name) : std::nullopt;
+    if (!resource)
+        return fail(http::status::not_found);
+    return respond(http::status::ok, std::string(resource->bytes), resource->mimeType);
+}
+
+DialogServer::DialogServer(ResourceLookup resources, Callbacks callbacks)
+    : impl_(std::make_unique<Impl>()) {
+    impl_->resources = std::move(resources);
+    impl_->callbacks = std::move(callbacks);
+}
+
+DialogServer::~DialogServer() {
+    stop();
+}
+
+bool DialogServer::start() {
+    beast::error_code ec;
+    tcp::endpoint endpoint(net::ip::make_address("127.0.0.1"), 0);
+    impl_->acceptor.open(endpoint.protocol(), ec);
+    if (!ec)
+        impl_->acceptor.bind(endpoint, ec);
+    if (!ec)
+        impl_->acceptor.listen(net::socket_base::max_listen_connections, ec);
+    if (ec)
+        return false;
+    impl_->port = impl_->acceptor.local_endpoint().port();
+    impl_->accept();
+    impl_->thread = std::thread([this] { impl_->ioc.run(); });
+    return true;
+}
+
+void DialogServer::stop() {
+    if (!impl_->thread.joinable())
+        return;
+    net::post(impl_->ioc, [this] {
+        beast::error_code ec;
+        impl_->acceptor.close(ec);
+        if (auto s = impl_->live.lock())
+            s->close();
+    });
+    impl_->ioc.stop();
+    impl_->thread.join();
+}
+
+unsigned short DialogServer::port() const {
+    return impl_->port;
+}
+const std::string& DialogServer::token() const {
+    return impl_->token;
+}
+
+std::string DialogServer::startUrl() const {
+    return "http://127.0.0.1:" + std::to_string(impl_->port) + "/?token=" + impl_->token;
+}
+
+std::string DialogServer::previewUrl(const std::filesystem::path& file) const {
+    std::filesystem::path preview, sample;
+    {
+        std::lock_guard lock(impl_->rootsMutex);
+        preview = impl_->previewRoot;
+        sample = impl_->sampleRoot;
+    }
+    auto under = [&](const std::filesystem::path& root, std::string_view prefix) -> std::string {
+        if (root.empty())
+            return {};
+        auto rel = file.lexically_normal().lexically_relative(root.lexically_normal());
+        if (rel.empty() || *rel.begin() == "..")
+            return {};
+        std::string url = "http://127.0.0.1:" + std::to_string(impl_->port) + std::string(prefix) +
+                          impl_->token + "/";
+        for (unsigned char c : rel.generic_string()) {
+            if (std::isalnum(c) ||
+                std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos) {
+                url += static_cast<char>(c);
+            } else {
+                char buf[4];
+                std::snprintf(buf, sizeof buf, "%%%02X", c);
+                url += buf;
+            }
+        }
+        return url;
+    };
+    std::string url = under(preview, "/preview/");
+    return url.empty() ? under(sample, "/sample/") : url;
+}
+
+void DialogServer::setPreviewRoot(const std::filesystem::path& folder) {
+    std::lock_guard lock(impl_->rootsMutex);
+    impl_->previewRoot = folder;
+}
+
+void DialogServer::setSampleRoot(const std::filesystem::path& folder) {
+    std::lock_guard lock(impl_->rootsMutex);
+    impl_->sampleRoot = folder;
+}
+
+bool DialogServer::send(std::string message) {
+    if (!impl_->isConnected)
+        return false;
+    auto shared = std::make_shared<const std::string>(std::move(message));
+    net::post(impl_->ioc, [impl = impl_.get(), shared] {
+        if (auto s = impl->live.lock())
+            s->send(shared);
+    });
+    return true;
+}
+
+bool DialogServer::connected() const {
+    return impl_->isConnected;
+}
+
+}  // namespace plovik

@@ -1,27 +1,135 @@
+// The page loop shared by both layouts, and the two blocks that depend on where a page stands in
+// the table of contents: the navigation bar and the related topics.
+
 #include "pages/HtmlProcessor.h"
 
 #include "build/BuildJob.h"
+#include "pages/PageLinks.h"
+#include "pages/TocIndex.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
 
-// Placeholders until the page processors land.
 CHtmlProcessor::CHtmlProcessor(BuildJob& job) : m_job(job) {}
 CHtmlProcessor::~CHtmlProcessor() = default;
+
 bool CHtmlProcessor::ProcessPage(const std::string&, const std::string&, int, const std::string&) {
     return true;
 }
-bool CHtmlProcessor::ProcessAllPages() { return true; }
-bool CHtmlProcessor::BuildNavigationBar(const std::string&) { return true; }
-bool CHtmlProcessor::BuildRelatedTopics(const std::string&) { return false; }
-void CHtmlProcessor::InsertAfterBodyTag(std::string&, std::string_view) {}
-void CHtmlProcessor::InsertBeforeBodyEnd(std::string&, std::string_view) {}
-bool CHtmlProcessor::RemoveText(std::string&, std::string_view) { return false; }
-bool CHtmlProcessor::ExtractTitle(const std::string&) { return false; }
-bool CHtmlProcessor::MakeRelativeLink(std::string_view, std::string_view, std::string*) {
-    return false;
+
+TocIndex& CHtmlProcessor::Index() {
+    if (!m_inPageLoop || !m_index) {
+        static const std::vector<SitemapNode> kNoNodes;
+        m_index = std::make_unique<TocIndex>(m_tocNodes ? *m_tocNodes : kNoNodes);
+    }
+    return *m_index;
 }
-void CHtmlProcessor::DecodeLocal(std::string&) {}
+
+std::string_view CHtmlProcessor::RelativePath(std::string_view fullPath) const {
+    if (!m_outputFolder.empty() && fullPath.substr(0, m_outputFolder.size()) == m_outputFolder)
+        return fullPath.substr(m_outputFolder.size());
+    return fullPath;
+}
+
+bool CHtmlProcessor::ProcessAllPages() {
+    if (!m_pages)
+        return true;
+    m_inPageLoop = false;
+    Index();
+    m_inPageLoop = true;
+    const TocIndex& index = *m_index;
+
+    for (std::size_t k = 0; k < m_pages->size(); ++k) {
+        // A copy: a stop at the checkpoint releases the job's page list.
+        const std::string relPath = (*m_pages)[k];
+        m_job.log("\r\n   process :" + relPath + ".", 0);
+        const std::string fullPath = m_outputFolder + relPath;
+
+        int tocId = -1;
+        std::string tocTitle;
+        if (const int node = index.exactMatch(relPath); node >= 0) {
+            tocId = (*m_tocNodes)[static_cast<std::size_t>(node)].id;
+            tocTitle = (*m_tocNodes)[static_cast<std::size_t>(node)].name;
+        }
+        m_rootPrefix = rootPrefixOf(relPath);
+
+        const bool ok = ProcessPage(fullPath, relPath, tocId, tocTitle);
+        m_job.log(ok ? "ok" : "failed", 1);
+        if (m_job.checkStop()) {
+            m_inPageLoop = false;
+            return false;
+        }
+    }
+    m_inPageLoop = false;
+    return true;
+}
+
+bool CHtmlProcessor::BuildNavigationBar(const std::string& fullPath) {
+    if (fullPath.empty())
+        return false;
+    const std::string_view relPath = RelativePath(fullPath);
+    TocIndex& index = Index();
+    index.setPath(relPath);
+    const std::size_t position = index.firstOccurring();
+
+    auto button = [&](long long node, const char* image, const char* after) {
+        if (node < 0)
+            return std::string();
+        const std::string link =
+            linkFromPage(index.decoded(static_cast<std::size_t>(node)), relPath);
+        return "<a href=\"" + link + "\"><img src=" + m_rootPrefix + "images/" + image +
+               " border=0></a>" + after;
+    };
+    m_navBar = "<div align=right>" + button(index.previousPage(position), "prev.gif", "&nbsp;") +
+               button(index.nextPage(position), "next.gif", "") + "</div>";
+    return true;
+}
+
+bool CHtmlProcessor::BuildRelatedTopics(const std::string& fullPath) {
+    if (fullPath.empty() || !m_tocNodes)
+        return false;
+    const std::string_view relPath = RelativePath(fullPath);
+    TocIndex& index = Index();
+    index.setPath(relPath);
+    const long long last = index.lastOccurring();
+    if (last < 0)
+        return false;
+    const auto current = static_cast<std::size_t>(last);
+    const std::vector<SitemapNode>& nodes = *m_tocNodes;
+
+    // Its children; for a leaf, its siblings.
+    const std::vector<std::size_t>* related = &index.childrenOf(nodes[current].id);
+    bool siblings = false;
+    if (related->empty() && nodes[current].parentId != -1) {
+        related = &index.childrenOf(nodes[current].parentId);
+        siblings = true;
+        if (related->size() == 1 && related->front() == current)
+            return false;
+    }
+    if (related->empty())
+        return false;
+
+    std::string text = "<div style=\"font-size:12px;font-family:Arial;\"><b>Relate Topics:</b><br>";
+    bool linked = false;
+    for (std::size_t k : *related) {
+        if (siblings && k == current)
+            continue;
+        const SitemapNode& node = nodes[k];
+        if (node.local.empty())
+            continue;
+        text += "&nbsp;&nbsp;<a href=\"" + linkFromPage(node.local, relPath) + "\">" + node.name +
+                "</a><br>";
+        linked = true;
+    }
+    if (!linked) {
+        m_relatedTopics = std::string();
+        return false;
+    }
+    text += "</div>";
+    m_relatedTopics = std::move(text);
+    return true;
+}
+
 std::optional<std::string> CHtmlProcessor::ReadWholeFile(const std::string& path) {
     return readBinaryFile(path);
 }

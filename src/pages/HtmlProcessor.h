@@ -4,6 +4,7 @@
 // the match of a page to its table-of-contents node, the navigation bar, the related topics, and
 // the text operations on a page.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 namespace plovik {
 
 class BuildJob;
+class TocIndex;
 
 class CHtmlProcessor {
 public:
@@ -31,6 +33,9 @@ public:
     // the job was stopped at a checkpoint.
     bool ProcessAllPages();
 
+    // The navigation bar and the related topics of the page at fullPath (m_outputFolder followed
+    // by the page's relative path; a path outside the output folder is taken as relative). The
+    // links in them reach their targets through one "../" per folder level of the page.
     bool BuildNavigationBar(const std::string& fullPath);
     bool BuildRelatedTopics(const std::string& fullPath);
 
@@ -67,7 +72,18 @@ public:
     bool m_showRelatedTopics = false;
 
 protected:
+    // The page's path relative to the output folder.
+    std::string_view RelativePath(std::string_view fullPath) const;
+
     BuildJob& m_job;
+
+private:
+    // The index over m_tocNodes: built once for the page loop, and afresh for every call made
+    // outside it (the nodes may have changed in between).
+    TocIndex& Index();
+
+    std::unique_ptr<TocIndex> m_index;
+    bool m_inPageLoop = false;
 };
 
 }  // namespace plovik

@@ -10,7 +10,7 @@ struct SitemapNode {
     int parentId = -1;  // id of the parent, -1 for a root
     int level = 0;      // open lists when the entry's <OBJECT was read; 1 for top-level entries
     std::string name;   // at most 254 bytes
-    std::string local;  // at most 255 bytes; '/' separators, maybe a '#' fragment; empty for a heading
+    std::string local;  // at most 255 bytes; '/' separators, maybe a '#...'; empty for a heading
     int imageNumber = 0;
 
     bool operator==(const SitemapNode&) const = default;

@@ -26,13 +26,20 @@ public:
     // Reads the .hhc at `contentsPath` (text mode); false, leaving the table empty, when it
     // cannot be opened.
     bool ParseContentsFile(const std::filesystem::path& contentsPath, std::string_view chmPath);
+    // The same on text already read in text mode; replaces whatever the table held.
+    void ParseContentsText(std::string_view hhcText, std::string_view chmPath);
     // Copies startPage for the build's first topic. The help files' home platform turns its '/'
     // into its own separator here; on this platform '/' is the separator, so it stays.
     bool GetStartPage(std::string* out);
     // Writes the contents page (tree HTML and tree-ids script) from the template, for the given
-    // layout.
+    // layout. False when either path is empty.
     bool WriteContentsPage(int buildLayout, const std::string& templatePath,
                            const std::string& outputPath);
+
+    // The two values of the contents page, for the current `layout`: the nested list items of
+    // the tree, and the script that lists every node's id and parent id.
+    std::string TreeHtml() const;
+    std::string TreeIdsScript() const;
 };
 
 // Appends one entry per index object of the .hhk text (already read in text mode).

@@ -1,0 +1,159 @@
+// The table-of-contents reader: one pass over the .hhc's lines, counting open lists, collecting
+// the PARAMs of each OBJECT into a node, then a pass that gives every node its parent.
+
+#include <string>
+
+#include "pages/SitemapScanner.h"
+#include "pages/TableOfContents.h"
+#include "platform/TextFile.h"
+
+namespace plovik {
+
+namespace {
+
+// The CHM file name that an "ms-its:" link names when it points into this same help file.
+std::string fileNamePart(std::string_view chmPath) {
+    const std::size_t slash = chmPath.rfind('/');
+    return std::string(slash == std::string_view::npos ? chmPath : chmPath.substr(slash + 1));
+}
+
+// A LOCAL value as a path in the output folder. Links of the form "ms-its:FILE::/PATH" keep PATH
+// when FILE is this help file; a link into another help file (or one that names no path) has no
+// page in this site, and its node is dropped: the result is false.
+bool normaliseLocal(std::string_view value, std::string_view chmFileName, std::string& local) {
+    constexpr std::string_view kScheme = "ms-its:";
+    if (value.size() >= kScheme.size() && equalsNoCase(value.substr(0, kScheme.size()), kScheme)) {
+        const std::size_t sep = value.find("::/", kScheme.size());
+        if (sep == std::string_view::npos)
+            return false;
+        if (!equalsNoCase(value.substr(kScheme.size(), sep - kScheme.size()), chmFileName))
+            return false;
+        local = cutToField(value.substr(sep + 3), kSitemapLocalWidth);
+        return true;
+    }
+    local = cutToField(value, kSitemapLocalWidth);
+    return true;
+}
+
+// The leading decimal digits as the C library's atoi reads them (white space and a sign before
+// them allowed), held to the range of an int.
+int leadingInt(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 2147483648LL)
+            value = 2147483648LL;
+    }
+    if (negative)
+        value = -value;
+    if (value > 2147483647LL)
+        value = 2147483647LL;
+    return static_cast<int>(value);
+}
+
+// Every node whose nearest preceding node of lower level is exactly one level above it is that
+// node's child; every other node is a root. A stack of the nearest lower nodes makes this one
+// pass however deep the nesting.
+void assignParents(std::vector<SitemapNode>& nodes) {
+    std::vector<std::size_t> open;  // indices with strictly increasing levels
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+        SitemapNode& node = nodes[k];
+        while (!open.empty() && nodes[open.back()].level >= node.level)
+            open.pop_back();
+        node.parentId = -1;
+        if (!open.empty() && static_cast<long long>(nodes[open.back()].level) + 1 == node.level)
+            node.parentId = nodes[open.back()].id;
+        open.push_back(k);
+    }
+}
+
+}  // namespace
+
+bool TableOfContents::ParseContentsFile(const std::filesystem::path& contentsPath,
+                                        std::string_view chmPath) {
+    auto text = readTextFile(contentsPath);
+    if (!text)
+        return false;
+    ParseContentsText(*text, chmPath);
+    return true;
+}
+
+void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_view chmPath) {
+    chmFileName = fileNamePart(chmPath);
+    nodes.clear();
+    startPage.clear();
+
+    bool inBody = false;
+    bool inObject = false;
+    bool keep = true;
+    int level = 0;
+    int nextId = 0;
+    SitemapNode node;
+
+    SitemapLineReader reader(hhcText);
+    while (reader.next()) {
+        if (reader.has("<BODY>") || reader.has("<HTML>"))
+            inBody = true;
+        if (reader.has("</BODY>") || reader.has("</HTML>")) {
+            inBody = false;
+            continue;
+        }
+        if (!inBody)
+            continue;
+
+        if (reader.has("<UL>"))
+            ++level;
+        if (reader.has("<OBJECT") && level > 0) {
+            inObject = true;
+            node = SitemapNode{};
+            node.level = level;
+            keep = true;  // each object decides for itself whether it links outside this help
+        }
+        if (inObject) {
+            constexpr std::string_view kParam = "<PARAM NAME=";
+            for (std::size_t at = reader.upper().find(kParam); at != std::string_view::npos;
+                 at = reader.upper().find(kParam, at + 1)) {
+                const ParamElement param = scanParamElement(reader.line().substr(at));
+                if (equalsNoCase(param.name, "NAME")) {
+                    node.name = cutToField(param.value, kSitemapNameWidth);
+                } else if (equalsNoCase(param.name, "LOCAL")) {
+                    keep = normaliseLocal(param.value, chmFileName, node.local);
+                } else if (equalsNoCase(param.name, "IMAGENUMBER")) {
+                    node.imageNumber = leadingInt(param.value);
+                }
+            }
+        }
+        if (reader.has("</UL>"))
+            --level;
+        if (reader.has("</OBJECT>")) {
+            inObject = false;
+            if (level > 0 && keep) {
+                node.id = nextId++;
+                nodes.push_back(node);
+            }
+        }
+    }
+
+    assignParents(nodes);
+    for (const SitemapNode& n : nodes) {
+        if (!n.local.empty()) {
+            startPage = n.local;
+            break;
+        }
+    }
+}
+
+bool TableOfContents::GetStartPage(std::string* out) {
+    if (!out)
+        return false;
+    *out = startPage;
+    return true;
+}
+
+}  // namespace plovik

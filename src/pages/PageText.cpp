@@ -1,0 +1,65 @@
+// The edits made to a topic page's HTML: insertions at the body tags, removal of a fragment, and
+// the title. All searches are exact and case-sensitive; an upper-case tag is preferred over a
+// lower-case one wherever each stands, because that is how the help files' own tools look for
+// them. A page is bytes: a NUL inside it is kept and searched past like any other byte.
+
+#include <string>
+
+#include "pages/HtmlProcessor.h"
+#include "pages/SitemapScanner.h"
+
+namespace plovik {
+
+namespace {
+
+constexpr std::size_t kPageTitleWidth = 259;
+
+std::size_t findEither(std::string_view page, std::string_view upper, std::string_view lower,
+                       std::size_t from = 0) {
+    const std::size_t at = page.find(upper, from);
+    return at != std::string_view::npos ? at : page.find(lower, from);
+}
+
+}  // namespace
+
+void CHtmlProcessor::InsertAfterBodyTag(std::string& page, std::string_view html) {
+    const std::size_t tag = findEither(page, "<BODY", "<body");
+    std::size_t at = 0;
+    if (tag != std::string::npos) {
+        const std::size_t close = page.find('>', tag);
+        // A start tag that never closes has no "after"; the page then starts with the insertion,
+        // as a page without a body tag does.
+        at = close == std::string::npos ? 0 : close + 1;
+    }
+    page.insert(at, html);
+}
+
+void CHtmlProcessor::InsertBeforeBodyEnd(std::string& page, std::string_view html) {
+    const std::size_t tag = findEither(page, "</BODY>", "</body>");
+    page.insert(tag == std::string::npos ? page.size() : tag, html);
+}
+
+bool CHtmlProcessor::RemoveText(std::string& page, std::string_view fragment) {
+    const std::size_t at = page.find(fragment);
+    if (at == std::string::npos)
+        return false;
+    page.erase(at, fragment.size());
+    return true;
+}
+
+bool CHtmlProcessor::ExtractTitle(const std::string& page) {
+    m_pageTitle.clear();
+    const std::size_t start = findEither(page, "<TITLE>", "<title>");
+    if (start == std::string::npos)
+        return false;
+    const std::size_t textStart = start + 7;
+    // The end tag is looked for after the start tag: one standing before it closes nothing.
+    const std::size_t end = findEither(page, "</TITLE>", "</title>", textStart);
+    if (end == std::string::npos)
+        return false;
+    m_pageTitle =
+        cutToField(std::string_view(page).substr(textStart, end - textStart), kPageTitleWidth);
+    return true;
+}
+
+}  // namespace plovik

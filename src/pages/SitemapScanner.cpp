@@ -1,0 +1,107 @@
+#include "pages/SitemapScanner.h"
+
+#include <algorithm>
+
+namespace plovik {
+
+namespace {
+
+// White space as the C library's scanf skips it.
+bool isScanSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+char upperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+bool SitemapLineReader::next() {
+    if (pos_ >= text_.size())
+        return false;
+    const std::size_t limit = std::min(text_.size() - pos_, kSitemapLineBuffer - 1);
+    std::string_view chunk = text_.substr(pos_, limit);
+    const std::size_t newline = chunk.find('\n');
+    if (newline != std::string_view::npos)
+        chunk = chunk.substr(0, newline + 1);
+    pos_ += chunk.size();
+
+    // The buffer is handed on as a C string: everything from a NUL on is invisible.
+    const std::size_t nul = chunk.find('\0');
+    line_ = nul == std::string_view::npos ? chunk : chunk.substr(0, nul);
+    upper_.assign(line_);
+    for (char& c : upper_)
+        c = upperAscii(c);
+    return true;
+}
+
+ParamElement scanParamElement(std::string_view s) {
+    ParamElement result;
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    auto skipSpace = [&] {
+        while (i < n && isScanSpace(s[i]))
+            ++i;
+    };
+    // A scanset conversion: at least one byte that is not `stop`.
+    auto scanUntil = [&](char stop, std::string_view* field) {
+        const std::size_t start = i;
+        while (i < n && s[i] != stop)
+            ++i;
+        if (i == start)
+            return false;
+        if (field)
+            *field = s.substr(start, i - start);
+        return true;
+    };
+    auto literal = [&](char c) {
+        if (i >= n || s[i] != c)
+            return false;
+        ++i;
+        return true;
+    };
+
+    skipSpace();
+    if (!literal('<') || !scanUntil('=', nullptr) || !literal('=') || !literal('"'))
+        return result;
+    if (!scanUntil('"', &result.name))
+        return result;
+    if (!literal('"'))
+        return result;
+    skipSpace();
+    if (!scanUntil('=', nullptr) || !literal('=') || !literal('"'))
+        return result;
+    // The value counts once it has been read; what follows it does not matter to any field.
+    scanUntil('"', &result.value);
+    return result;
+}
+
+std::string cutToField(std::string_view text, std::size_t width) {
+    if (text.size() <= width)
+        return std::string(text);
+    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    // Back off over the continuation bytes of a sequence that the cut would split, and its lead
+    // byte. A sequence has at most three continuation bytes; anything else is not UTF-8, and
+    // then the cut stays where the width puts it.
+    std::size_t cut = width;
+    std::size_t back = 0;
+    while (back < 3 && cut > 0 && (byte(cut) & 0xC0) == 0x80) {
+        --cut;
+        ++back;
+    }
+    if (back > 0 && (byte(cut) & 0xC0) != 0xC0)
+        cut = width;
+    return std::string(text.substr(0, cut));
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upperAscii(a[i]) != upperAscii(b[i]))
+            return false;
+    return true;
+}
+
+}  // namespace plovik

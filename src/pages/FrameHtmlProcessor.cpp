@@ -1,13 +1,126 @@
+// The frame layout: the entry page with its frames, the header and the left panel, and every topic
+// page rewritten in place with its navigation bar, related topics, footer and the prompt that
+// offers the framed view.
+
 #include "pages/FrameHtmlProcessor.h"
+
+#include "build/BuildJob.h"
+#include "build/TemplateFiller.h"
+#include "platform/TextFile.h"
 
 namespace plovik {
 
-// Placeholders until the frame layout lands.
-bool CFrameHtmlProcessor::WriteEntryPage(const std::string&) { return true; }
-bool CFrameHtmlProcessor::WriteHeaderPage() { return true; }
-bool CFrameHtmlProcessor::WriteLeftPanel() { return true; }
-bool CFrameHtmlProcessor::ProcessPage(const std::string&, const std::string&, int,
+namespace {
+
+// A file name that stays inside the output folder: relative, and without a ".." segment.
+bool staysInFolder(std::string_view name) {
+    if (name.empty() || name.front() == '/')
+        return false;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t slash = name.find('/', start);
+        if (slash == std::string_view::npos)
+            slash = name.size();
+        if (name.substr(start, slash - start) == "..")
+            return false;
+        start = slash + 1;
+    }
+    return true;
+}
+
+// The entry page's name as a link inside a single-quoted attribute that is itself inside a
+// double-quoted script string: the bytes that would end either, or change what the link means,
+// are escaped.
+std::string escapedForPrompt(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string link;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '\\' || c == '<' ||
+            c == '>' || c == '#' || c == '?' || c == '%' || c == '&') {
+            link += '%';
+            link += kHex[byte >> 4];
+            link += kHex[byte & 0x0F];
+        } else {
+            link += c;
+        }
+    }
+    return link;
+}
+
+}  // namespace
+
+bool CFrameHtmlProcessor::WriteEntryPage(const std::string& firstTopic) {
+    if (!staysInFolder(m_job.entryPageName))
+        return false;
+    m_entryFileName = m_job.entryPageName;
+
+    TemplateFiller filler(m_templateFolder + "frame.tpl");
+    filler.addReplacement("utf-8", "{charset}");
+    filler.addReplacement(m_job.title, "{title}");
+    filler.addReplacement(firstTopic, "{frame_content_file}");
+    m_job.log("...", 0);
+    filler.writeFilled(m_outputFolder + m_entryFileName);
+    m_job.log("..", 0);
+    return true;
+}
+
+bool CFrameHtmlProcessor::WriteHeaderPage() {
+    const std::string path = m_outputFolder + "header.html";
+    if (m_addHeader)
+        return writeTextFile(path, m_header.value_or(std::string()));
+    TemplateFiller filler(m_templateFolder + "header.tpl");
+    filler.addReplacement(m_title, "{title}");
+    filler.writeFilled(path);
+    return true;
+}
+
+bool CFrameHtmlProcessor::WriteLeftPanel() {
+    TemplateFiller filler(m_templateFolder + "LeftPanel.tpl");
+    filler.addReplacement(
+        m_job.buildIndex ? "<li><a href=\"HelpIndex.html\" rel=\"#iframe\">Index</a></li>" : "",
+        "{index_link}");
+    filler.addReplacement(
+        m_job.buildSearch ? "<li><a href=\"HelpSearch.html\" rel=\"#iframe\">Search</a></li>" : "",
+        "{search_link}");
+    filler.writeFilled(m_outputFolder + "LeftPanel.html");
+    return true;
+}
+
+bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::string&, int,
                                       const std::string&) {
+    if (fullPath.empty())
+        return false;
+    auto page = ReadWholeFile(fullPath);
+    if (!page)
+        return false;
+    m_job.log("..", 0);
+
+    if (m_showNavButtons) {
+        BuildNavigationBar(fullPath);
+        InsertAfterBodyTag(*page, m_navBar);
+    }
+    if (m_showRelatedTopics && BuildRelatedTopics(fullPath))
+        InsertBeforeBodyEnd(*page, *m_relatedTopics);
+    if (m_addFooter)
+        InsertBeforeBodyEnd(*page, m_footer.value_or(std::string()));
+    if (m_removeHeader)
+        RemoveText(*page, m_headerToRemove.value_or(std::string()));
+    if (m_removeFooter)
+        RemoveText(*page, m_footerToRemove.value_or(std::string()));
+    m_job.log("..", 0);
+
+    // The link is written into this page, so it climbs to the site root first.
+    const std::string prompt =
+        "<script type=\"text/JavaScript\">  if(window.name != \"mainFrame\"){document.write(\"<div "
+        "class='prompt_div'>Click <a href='" +
+        m_rootPrefix + escapedForPrompt(m_entryFileName) +
+        "'>here</a> to view all files</div>\");}</script>";
+    InsertAfterBodyTag(*page, prompt);
+
+    if (!writeBinaryFile(fullPath, *page))
+        return false;
+    m_job.log(".", 0);
     return true;
 }
 

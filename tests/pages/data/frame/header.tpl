@@ -1,0 +1,1 @@
+<html><body><h1>{title}</h1></body></html>

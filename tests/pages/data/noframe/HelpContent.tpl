@@ -1,0 +1,1 @@
+<script>[#tree_ids#]</script><ul class="tree">[#content_tree#]</ul>

@@ -62,4 +62,29 @@ const TplInfo* TemplateCatalogue::find(int version, int index) const {
     return static_cast<size_t>(index) < list.size() ? &list[static_cast<size_t>(index)] : nullptr;
 }
 
+std::optional<std::string> TemplateCatalogue::templateSelectMarkup(int layout, int selected) const {
+    if (versions.empty())
+        return std::nullopt;
+    std::string markup =
+        "<select style=\"margin:-2px;width=160px\" class=input id=\"select_template\" "
+        "onchange=\"onSelTplChange();\">";
+    if (layout >= 0 && static_cast<size_t>(layout) < templates.size()) {
+        for (const TplInfo& t : templates[static_cast<size_t>(layout)]) {
+            // The names come from a catalogue file beside the program; they are shown, not run.
+            std::string name;
+            for (char c : t.TplName) {
+                if (c == '<')
+                    name += "&lt;";
+                else if (c == '&')
+                    name += "&amp;";
+                else
+                    name += c;
+            }
+            markup += (t.index == selected ? "<option selected>" : "<option>") + name + "</option>";
+        }
+    }
+    markup += "</select>";
+    return markup;
+}
+
 }  // namespace plovik

@@ -3,6 +3,7 @@
 // The template catalogue "template/tplsetting.ini" beside the program: per layout ("version"), the
 // templates a build can use, with their folder, preview image and sample site.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,10 @@ public:
 
     // Template `index` of layout `version`, or null.
     const TplInfo* find(int version, int index) const;
+
+    // The markup of the template list for a layout, the template at `selected` marked; nothing
+    // when the catalogue has no versions (the page then keeps the list it shows).
+    std::optional<std::string> templateSelectMarkup(int layout, int selected) const;
 
     std::vector<TplVersion> versions;
     std::vector<std::vector<TplInfo>> templates;  // one list per version, same order

@@ -2,9 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include <iostream>
-
 #include "app/BuildCommand.h"
+#include "app/PlovikApp.h"
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -12,6 +11,11 @@ int main(int argc, char** argv) {
         "server can serve.",
         "plovik"};
     app.require_subcommand(0, 1);
+    plovik::CPlovikApp::Options wizard;
+    bool noBrowser = false;
+    app.add_option("project", wizard.projectFile, "Project file (.zarn) to open in the wizard");
+    app.add_flag("--no-browser", noBrowser,
+                 "Start the wizard without opening a browser window; only print its address");
 
     plovik::BuildOptions build;
     std::string layout;
@@ -48,6 +52,7 @@ int main(int argc, char** argv) {
             build.layout = 1;
         return plovik::runBuildCommand(build);
     }
-    std::cout << app.help();
-    return 0;
+    wizard.openBrowser = !noBrowser;
+    plovik::CPlovikApp application;
+    return application.InitInstance(wizard);
 }

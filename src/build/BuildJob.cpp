@@ -5,6 +5,7 @@
 #include "build/FullTextSearch.h"
 #include "build/KeywordIndex.h"
 #include "chm/Extraction.h"
+#include "pages/EntryFileName.h"
 #include "pages/FrameHtmlProcessor.h"
 #include "pages/NoFrameHtmlProcessor.h"
 #include "pages/TableOfContents.h"
@@ -32,20 +33,10 @@ bool inPageList(const std::vector<std::string>& pages, std::string_view name) {
     return false;
 }
 
-// The title as a file name in the output folder: a '/' or a control character would reach into
-// another folder or make a name no server serves.
-std::string titleFileName(std::string_view title) {
-    std::string name(title);
-    for (char& c : name)
-        if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '_';
-    return name;
-}
-
 // The frame layout's entry page, named after the title because the CHM has a page of the entry
 // name. The name must not be another page of the CHM either, or writing it would destroy that page.
 std::string entryNameFromTitle(std::string_view title, const std::vector<std::string>& pages) {
-    const std::string base = titleFileName(title);
+    const std::string base = safeEntryFileName(title);
     std::string name = cutToCapacity(base + ".html", kPathCapacity);
     for (int n = 1; inPageList(pages, name) && n < 1000; ++n)
         name = cutToCapacity(base + "_" + std::to_string(n) + ".html", kPathCapacity);

@@ -172,6 +172,13 @@
       case "busy": document.body.classList.toggle("busy", !!m.on); break;
       case "guard": guardExit = !!m.on; break;
       case "navigate": window.open(m.url, "_blank", "noopener"); break;
+      case "ended":
+        live = false;
+        document.getElementById("dialogs").hidden = true;
+        var gone = document.getElementById("elsewhere");
+        gone.textContent = "Plovik has ended. You can close this window.";
+        gone.hidden = false;
+        break;
       case "elsewhere":
         live = false;
         document.getElementById("elsewhere").hidden = false;

@@ -200,6 +200,10 @@ void DialogHost::setBusy(bool busy) {
     server_->send(json({{"op", "busy"}, {"on", busy}}).dump());
 }
 
+void DialogHost::setExitGuard(bool on) {
+    server_->send(json({{"op", "guard"}, {"on", on}}).dump());
+}
+
 void DialogHost::navigate(const std::string& url) {
     server_->send(json({{"op", "navigate"}, {"url", url}}).dump());
 }

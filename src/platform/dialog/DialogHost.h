@@ -49,6 +49,8 @@ public:
     void setTitle(const std::string& title);
     void flashWindow();
     void setBusy(bool busy);
+    // While on, closing the browser window asks first (a build runs, or settings are unsaved).
+    void setExitGuard(bool on);
     // Opens the address in a new browser tab beside the wizard.
     void navigate(const std::string& url);
     // True while the page has the keyboard focus (as far as the page last said).

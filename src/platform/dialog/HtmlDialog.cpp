@@ -188,6 +188,7 @@ void CDHtmlDialog::handleEvent(Event event, const std::string& id) {
             return;
         }
     }
+    OnOtherEvent(event, id);
 }
 
 void CDHtmlDialog::handleLoaded() {

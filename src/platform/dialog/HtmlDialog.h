@@ -75,6 +75,9 @@ public:
     virtual std::vector<std::string> ContextMenuIds() const { return {}; }
     // The dialog's window messages; WM_CLOSE ends it as cancelled unless a dialog says otherwise.
     virtual LRESULT WindowProc(unsigned message, WPARAM wParam, LPARAM lParam);
+    // An event of an element that the event table does not name (such as the entries of a list
+    // made at run time).
+    virtual void OnOtherEvent(Event, const std::string& /*id*/) {}
 
     bool UpdateData(bool saveAndValidate = true);
 

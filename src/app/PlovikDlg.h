@@ -1,0 +1,92 @@
+#pragma once
+
+// The main window: the five-page wizard. It holds the settings as one value per project-file key,
+// moves them between the page and the settings record, opens and saves projects, starts and stops
+// the build job and shows its log.
+
+#include <string>
+#include <vector>
+
+#include "app/TemplateCatalogue.h"
+#include "build/BuildJob.h"
+#include "build/ProjectFile.h"
+#include "platform/dialog/HtmlDialog.h"
+
+namespace plovik {
+
+class CPlovikDlg : public CDHtmlDialog, public BuildHost {
+public:
+    CPlovikDlg(DialogHost& host, BuildJob& job, std::string programFolder);
+
+    // Start-up: the project to load once the page has loaded.
+    void SetProjectPath(const std::string& path) { m_projectPath = path; }
+
+    // ---- the dialog ----
+    void DoDataExchange(CDataExchange* dx) override;
+    bool OnInitDialog() override;
+    void OnDocumentComplete() override;
+    void OnPageReloaded() override;
+    std::vector<std::string> ContextMenuIds() const override;
+    LRESULT WindowProc(unsigned message, WPARAM wParam, LPARAM lParam) override;
+
+    // ---- what the build start needs ----
+    void readSettings(ProjectSettings& settings) override;
+    void showValidationMessage(std::string_view text) override;
+    std::optional<std::string> templateFolderName(int version, int index) override;
+    std::string programFolder() override { return m_programFolder; }
+    MessageWindow* window() override { return GetSafeHwnd(); }
+    void buildStarted() override;
+
+    // ---- operations ----
+    void OnNew();
+    void OnOpenProject();
+    void OnSaveProject();
+    void OnChooseChmFile();
+    void OnChooseOutputFolder();
+    void OnOpenOutputFolder();
+    void OnLayoutClick();
+    void OnTemplateChange();
+    void OnBuild();
+    void OnStop();
+    void OnPreview();
+    void OnViewSample();
+    void OnHelp();
+    void OnExit();
+    void OnPageGone();
+
+    void SetModified(bool modified);
+    void ShowGeneralPage() { ClickElement("button_showGeneralPage"); }
+    void BuildTemplateSelect();
+    void LogAppend(LPARAM lParam);
+    void BuildFinished();
+
+    // Values -> record and record -> values, with the placeholder rule.
+    ProjectSettings valuesToRecord() const;
+    void recordToValues(const ProjectSettings& record);
+
+    // The dialog's values, one per project-file key; the text areas hold what the page shows.
+    ProjectSettings m_values;
+    std::string m_projectPath;
+    bool m_modified = false;
+    ProjectFile m_projectFile;
+    std::string m_logText;
+    int m_logLineCount = 0;
+    TemplateCatalogue m_catalogue;
+
+    // Where the help site and the samples are, below the program folder.
+    static constexpr const char* kHelpFile = "Plovik.chm";
+    static constexpr const char* kHelpSite = "help/index.html";
+    static constexpr const char* kHomePage = "https://plovik.example.org/";
+
+private:
+    void writePageFromRecord();
+    void cutToCapacities();
+    void updateExitGuard();
+
+    BuildJob& m_job;
+    std::string m_programFolder;
+    bool m_exiting = false;
+    bool m_pageLoaded = false;
+};
+
+}  // namespace plovik

@@ -245,7 +245,8 @@ std::string ChmWriter::build() {
         std::string span;
         putU64(span, uncompressedLength);
         made[spanInfoName(section1)] = span;
-        made[transformListName(section1)] = utf16(kTransformGuid);
+        // hhc and Free Pascal store only the first 19 characters; nothing reads the object.
+        made[transformListName(section1)] = utf16(kTransformGuid).substr(0, 38);
 
         // 7-Zip wants an entry for the frame that would begin at the end when the length is a
         // whole number of frames.
@@ -490,6 +491,20 @@ std::string ChmWriter::buildDirectory(std::vector<Entry> entries) {
         }
     }
     info_.listingChunks = listingCount;
+    for (const auto& c : listing) {
+        std::vector<std::string> names;
+        for (std::uint32_t offset : c.offsets) {
+            // Each record starts with the name's length and the name.
+            std::size_t at = offset;
+            std::uint64_t length = 0;
+            while (static_cast<unsigned char>(c.entries[at]) & 0x80) {
+                length = (length << 7) | (static_cast<unsigned char>(c.entries[at++]) & 0x7F);
+            }
+            length = (length << 7) | static_cast<unsigned char>(c.entries[at++]);
+            names.push_back(c.entries.substr(at, length));
+        }
+        info_.listingNames.push_back(std::move(names));
+    }
     info_.indexChunks = totalChunks - listingCount;
     return dir;
 }

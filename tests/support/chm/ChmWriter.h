@@ -100,6 +100,7 @@ public:
         std::uint64_t contentOffset = 0;    // start of content section 0
         std::uint32_t listingChunks = 0;
         std::uint32_t indexChunks = 0;
+        std::vector<std::vector<std::string>> listingNames;  // entry names of each listing chunk
         std::string compressedSection;  // decoded bytes of the compressed section
         LzxStream lzx;                  // the Content stream as encoded
         // File offset and length of every section-0 object, internal ones included.

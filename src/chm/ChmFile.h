@@ -1,0 +1,106 @@
+#pragma once
+
+// The open container: its directory (every stored object's name and place) and its content
+// sections, with the operations that read them. Opening reads the header, the whole directory
+// and the section list; object bytes are read on request (ObjectRetrieval.cpp).
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chm/ByteSource.h"
+
+namespace plovik {
+
+class DiagnosticSink;
+
+// One directory entry. Names are the stored bytes: "/" then a path for files and folders
+// (folders end in "/"), "::" for the container's internal objects.
+struct ChmEntry {
+    std::string name;
+    std::uint64_t section = 0;
+    std::uint64_t offset = 0;  // within the section (decoded bytes for a compressed one)
+    std::uint64_t length = 0;
+
+    bool isInternal() const { return name.rfind("::", 0) == 0; }
+    bool isFolder() const { return !name.empty() && name.back() == '/'; }
+};
+
+// One content section.
+struct ChmSection {
+    std::string name;              // low byte of each UTF-16 unit, up to the first NUL
+    std::uint64_t baseOffset = 0;  // where a plain section's bytes start within section 0
+    bool compressed = false;       // named exactly "MSCompressed"
+
+    // ---- the decoded bytes of a compressed section, filled on first use ----
+    bool decodeAttempted = false;  // decoded (or failed to) once; never again
+    std::unique_ptr<std::uint8_t[]> data;
+    std::uint64_t length = 0;       // the uncompressed length the section claims
+    std::uint64_t validLength = 0;  // leading bytes that decoded correctly
+
+    // True when [offset, offset + count) lies within the bytes that decoded correctly.
+    bool holds(std::uint64_t offset, std::uint64_t count) const {
+        return offset <= validLength && count <= validLength - offset;
+    }
+};
+
+struct ChmFile {
+    ChmFile() = default;
+    ~ChmFile();
+    ChmFile(const ChmFile&) = delete;
+    ChmFile& operator=(const ChmFile&) = delete;
+
+    std::unique_ptr<ByteSource> source;
+    DiagnosticSink* sink = nullptr;  // never null while open
+
+    std::array<std::uint8_t, 56> header{};          // signature .. GUIDs, as stored
+    std::uint32_t version = 0;                      // ITSF version, 2 or 3
+    std::array<std::uint64_t, 4> headerSections{};  // section 0 offset, length; directory same
+    std::array<std::uint8_t, 84> directoryHeader{};
+    std::uint64_t contentOffset = 0;  // file position where section 0 begins
+
+    std::vector<ChmEntry> entries;  // directory order
+    std::vector<ChmSection> sections;
+    bool sectionsRead = false;  // until then every object is read plainly from section 0
+
+    std::uint64_t directoryOffset() const { return headerSections[2]; }
+    std::uint32_t chunkSize() const;
+    std::uint32_t chunkCount() const;
+    std::uint32_t firstListingChunk() const;
+    bool isOpen() const { return source != nullptr; }
+};
+
+// Opens a CHM file, or one whose bytes come from `source`. Reads the header, the directory and
+// the section list; null when the header or the directory cannot be read, with the reason in
+// `whyNot` when given.
+std::unique_ptr<ChmFile> openChm(const std::string& path, std::string* whyNot = nullptr);
+std::unique_ptr<ChmFile> openChm(std::unique_ptr<ByteSource> source, std::string* whyNot = nullptr);
+
+// The steps of opening, each 0 on success and -1 on failure.
+int readItsfHeader(ChmFile& chm, std::string* whyNot = nullptr);
+int readDirectory(ChmFile& chm, std::string* whyNot = nullptr);
+int readSectionNames(ChmFile& chm);
+
+// The first entry, in directory order, whose name equals `name` byte for byte; null when none.
+const ChmEntry* findEntry(const std::vector<ChmEntry>& entries, std::string_view name);
+
+// The bytes of one object: a view into the section's decoded bytes, or into `storage` for an
+// object read from the file. Valid until the next retrieval with the same ObjectBytes or until
+// the container closes.
+struct ObjectBytes {
+    std::string_view bytes;
+    std::string storage;
+};
+
+// 0 with the object's bytes, or -1 when it cannot be had whole: absent, in a section that does
+// not exist, beyond the file, or (partly) beyond what its compressed section decoded.
+int retrieveEntry(ChmFile& chm, const ChmEntry& entry, ObjectBytes& out);
+int retrieveObject(ChmFile& chm, std::string_view name, std::string& out);
+
+// Releases the file, the tables and every decoded section. The destructor does it too.
+void closeChm(ChmFile& chm);
+
+}  // namespace plovik

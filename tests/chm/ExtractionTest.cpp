@@ -1,0 +1,199 @@
+// Extraction into an output folder: what is written, skipped and recorded, how each file is
+// logged, and that no name a CHM holds can put a file outside the folder.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "ExtractionRun.h"
+#include "support/TempDir.h"
+#include "support/chm/ChmWriter.h"
+
+namespace plovik::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Extraction : public testing::Test {
+protected:
+    // Writes the CHM beside the output folder and extracts it.
+    std::unique_ptr<ExtractionRun> extract(ChmWriter& w, int stopAfter = -1) {
+        const std::string bytes = w.build();
+        EXPECT_FALSE(bytes.empty()) << w.error();
+        const fs::path chm = writeFile(dir.path() / "input.chm", bytes);
+        fs::create_directories(out());
+        return runExtraction(chm.string(), out().string() + "/", stopAfter);
+    }
+    fs::path out() const { return dir.path() / "out"; }
+    std::vector<std::string> writtenFiles() const {
+        std::vector<std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(out())) {
+            if (!e.is_directory())
+                files.push_back(fs::relative(e.path(), out()).string());
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+    // Everything below the test folder other than the input and the output folder.
+    std::vector<std::string> strayFiles() const {
+        std::vector<std::string> files;
+        for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+            const std::string rel = fs::relative(e.path(), dir.path()).string();
+            if (rel != "input.chm" && rel != "out" && rel.rfind("out/", 0) != 0 &&
+                rel.rfind("outside", 0) != 0) {
+                files.push_back(rel);
+            }
+        }
+        return files;
+    }
+
+    TempDir dir;
+    CapturingSink sink;
+    ScopedSink scoped{sink};
+};
+
+TEST_F(Extraction, SkipListsCompareWholeNamesWithoutCase) {
+    ChmWriter w;
+    for (const char* name : {"/#SYSTEM", "/#system", "/Data", "/$FIftiMain", "/#Windows",
+                             "/$WWKeywordLinks/BTree", "/$wwassociativelinks/Property"}) {
+        w.addFile(name, "internal");
+    }
+    w.addFolder("/$WWKeywordLinks/");
+    w.addFile("/sub/#SYSTEM", "kept");
+    w.addFile("/Data.htm", "kept");
+    w.addFile("/$WWKeywordLinks/deeper/x.txt", "kept");
+    auto run = extract(w);
+    EXPECT_TRUE(run->result);
+    EXPECT_EQ(writtenFiles(), (std::vector<std::string>{"$WWKeywordLinks/deeper/x.txt", "Data.htm",
+                                                        "sub/#SYSTEM"}));
+    EXPECT_EQ(run->texts.size(), 6u);
+    EXPECT_EQ(run->job->pageList, std::vector<std::string>{"Data.htm"});
+}
+
+TEST_F(Extraction, LogsRecordsAndWritesEachFile) {
+    ChmWriter w;
+    w.layout().sorted = false;
+    w.addFolder("/Topics/");
+    w.addFile("/Topics/Intro.HTM", "<html>intro</html>");
+    w.addFile("/a.b/readme", "no extension of its own");
+    w.addFile("/first.hhc", "toc 1");
+    w.addFile("/Index.HHK", "index");
+    w.addFile("/second.HHC", "toc 2");
+    w.addFile("/deep/er/page.html", "nested, no folder entries", ChmWriter::Section::Uncompressed);
+    w.addFile("/page.htm.bak", "not a page");
+    w.addFile("/zero.htm", "");
+    auto run = extract(w);
+    ASSERT_TRUE(run->result);
+    ASSERT_GE(run->texts.size(), 2u);
+    EXPECT_EQ(run->texts[0],
+              (std::pair<std::string, int>{"\r\n   extract:/Topics/Intro.HTM......", 0}));
+    EXPECT_EQ(run->texts[1], (std::pair<std::string, int>{"ok", 1}));
+    EXPECT_EQ(run->count("ok"), 8u);
+    EXPECT_EQ(readFile(out() / "Topics" / "Intro.HTM"), "<html>intro</html>");
+    EXPECT_EQ(readFile(out() / "deep/er/page.html"), "nested, no folder entries");
+    EXPECT_TRUE(fs::is_regular_file(out() / "zero.htm"));
+    EXPECT_EQ(fs::file_size(out() / "zero.htm"), 0u);
+    EXPECT_EQ(run->job->pageList,
+              (std::vector<std::string>{"Topics/Intro.HTM", "deep/er/page.html", "zero.htm"}));
+    EXPECT_EQ(run->job->contentsFileName, "second.HHC");  // the later one wins
+    EXPECT_EQ(run->job->indexFileName, "Index.HHK");
+}
+
+TEST_F(Extraction, NamesThatWouldLeaveTheFolderAreNeverWritten) {
+    ChmWriter w;
+    w.layout().sorted = false;
+    for (const char* name : {"/../outside-up.htm", "//outside-abs.htm", "/a/../../outside-b.htm",
+                             "/..", "/ok/../../outside-c.htm"}) {
+        w.addFile(name, "evil", ChmWriter::Section::Uncompressed);
+    }
+    w.addFile(std::string("/nul\0byte.htm", 13), "evil");
+    w.addFolder("/../outside-folder/");
+    w.addFile("/fine.htm", "fine");
+    w.addFile("/", "root entry");
+    w.addFile("", "empty name");
+    w.addFile("..\\windows-style.htm", "no leading slash: internal, skipped");
+    auto run = extract(w);
+    ASSERT_TRUE(run->result);
+    EXPECT_EQ(run->count("failed"), 6u);
+    EXPECT_EQ(run->count("ok"), 1u);
+    EXPECT_EQ(writtenFiles(), std::vector<std::string>{"fine.htm"});
+    EXPECT_TRUE(strayFiles().empty()) << strayFiles().front();
+    EXPECT_FALSE(fs::exists(dir.path() / "outside-folder"));
+    EXPECT_FALSE(fs::exists(fs::path("/outside-abs.htm")));
+    EXPECT_EQ(run->job->pageList, std::vector<std::string>{"fine.htm"});
+}
+
+// Links that were in the output folder before (a CHM cannot make them) are not followed.
+TEST_F(Extraction, LinksAlreadyInTheFolderAreNotFollowed) {
+    fs::create_directories(out());
+    fs::create_directories(dir.path() / "outside");
+    writeFile(dir.path() / "outside" / "target.txt", "precious");
+    fs::create_directory_symlink(dir.path() / "outside", out() / "linked");
+    fs::create_symlink(dir.path() / "outside" / "target.txt", out() / "file.txt");
+    ChmWriter w;
+    w.addFolder("/linked/");
+    w.addFile("/linked/new.htm", "through the folder link");
+    w.addFile("/linked/target.txt", "through the folder link");
+    w.addFile("/file.txt", "replaces the link itself");
+    auto run = extract(w);
+    ASSERT_TRUE(run->result);
+    EXPECT_EQ(run->count("failed"), 2u);
+    EXPECT_EQ(readFile(dir.path() / "outside" / "target.txt"), "precious");
+    EXPECT_FALSE(fs::exists(dir.path() / "outside" / "new.htm"));
+    EXPECT_FALSE(fs::is_symlink(out() / "file.txt"));
+    EXPECT_EQ(readFile(out() / "file.txt"), "replaces the link itself");
+}
+
+TEST_F(Extraction, AFileThatCannotBeFetchedLeavesNoFile) {
+    ChmWriter w;
+    w.addFile("/good.htm", "good");
+    w.addRawEntry("/beyond.htm", 0, 1u << 30, 100);
+    w.addRawEntry("/nosection.htm", 9, 0, 1);
+    auto run = extract(w);
+    ASSERT_TRUE(run->result);
+    EXPECT_EQ(run->count("failed"), 2u);
+    EXPECT_EQ(writtenFiles(), std::vector<std::string>{"good.htm"});
+    EXPECT_EQ(run->job->pageList, std::vector<std::string>{"good.htm"});
+    EXPECT_EQ(run->summary.failed, 2u);
+    EXPECT_EQ(run->summary.written, 1u);
+}
+
+TEST_F(Extraction, StopsAtTheCheckpointOfAnEntry) {
+    ChmWriter w;
+    for (int i = 0; i < 10; ++i)
+        w.addFile("/p" + std::to_string(i) + ".htm", "page");
+    auto run = extract(w, 3);
+    EXPECT_TRUE(run->result);
+    EXPECT_TRUE(run->job->stopped());
+    EXPECT_TRUE(run->summary.stopped);
+    EXPECT_EQ(writtenFiles().size(), 3u);
+    EXPECT_EQ(run->texts.back().first, "\r\n\r\nstopped.\r\n\r\n");
+}
+
+TEST_F(Extraction, AChmThatCannotBeOpenedLogsNothing) {
+    auto run = runExtraction((dir.path() / "missing.chm").string(), dir.folder());
+    EXPECT_FALSE(run->result);
+    EXPECT_TRUE(run->texts.empty());
+    writeFile(dir.path() / "not.chm",
+              "plain text, not a CHM file at all, long enough for a header"
+              " of ninety-six bytes to be read from it........");
+    run = runExtraction((dir.path() / "not.chm").string(), dir.folder());
+    EXPECT_FALSE(run->result);
+    EXPECT_TRUE(run->texts.empty());
+    EXPECT_EQ(run->summary.whyNot, "not a CHM file (no ITSF signature)");
+}
+
+TEST(MakeDirectories, CreatesEveryFolderOnTheWayAndStaysInside) {
+    TempDir dir;
+    EXPECT_FALSE(makeDirectories(dir.folder(), ""));
+    EXPECT_TRUE(makeDirectories(dir.folder(), "a/b/c"));
+    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/c"));
+    EXPECT_TRUE(makeDirectories(dir.folder(), "a/b"));  // already there
+    EXPECT_FALSE(makeDirectories(dir.folder(), "a/../../x"));
+    EXPECT_FALSE(makeDirectories(dir.folder(), "/abs"));
+    writeFile(dir.path() / "file", "x");
+    EXPECT_FALSE(makeDirectories(dir.folder(), "file/sub"));
+}
+
+}  // namespace
+}  // namespace plovik::test

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -552,6 +553,56 @@ TEST(ChmWriter7z, ZeroLengthObjectsAndLongNames) {
     if (!findTool({"extract_chmLib"}).empty()) {
         EXPECT_TRUE(extractChmlib(chm).files == expected);
     }
+}
+
+TEST(ChmWriter7z, HostileVariantsReachTheFile) {
+    REQUIRE_7Z();
+    REQUIRE_TOOL("extract_chmLib");
+    const std::string second = pseudoText(200000, 81);
+    auto base = [&]() {
+        ChmWriter w;
+        w.addFile("/first.htm", pseudoText(1000, 80));
+        w.addFile("/second.htm", second);
+        w.addFile("/raw.bin", "raw", ChmWriter::Section::Uncompressed);
+        return w;
+    };
+    // Duplicate names and entries pointing nowhere are written as asked.
+    ChmWriter dup = base();
+    dup.addFile("/dup.htm", "one");
+    dup.addFile("/dup.htm", "two");
+    dup.addRawEntry("/ghost.htm", 1, 1000000000, 5);
+    std::vector<std::string> walked = chmlibWalk(extractChmlib(dup.build()));
+    EXPECT_EQ(std::count(walked.begin(), walked.end(), "/dup.htm"), 2);
+    EXPECT_EQ(std::count(walked.begin(), walked.end(), "/ghost.htm"), 1);
+
+    // Without a usable compressed section only section 0 can be read.
+    std::vector<ChmWriter> broken;
+    broken.push_back(base());
+    broken.back().omitObject(ChmWriter::resetTableName());
+    broken.push_back(base());
+    broken.back().compression().windowSizeField = 3;
+    broken.push_back(base());
+    broken.back().compression().signature = "LZXX";
+    broken.push_back(base());
+    broken.back().setObject(ChmWriter::controlDataName(), std::string("\x06\0\0\0LZXC", 8));
+    for (ChmWriter& w : broken) {
+        const std::string chm = w.build();
+        ASSERT_FALSE(chm.empty()) << w.error();
+        ToolRun run = extract7z(chm);
+        EXPECT_NE(run.status, 0);
+        EXPECT_EQ(run.files["raw.bin"], "raw");
+        EXPECT_NE(run.files["first.htm"], pseudoText(1000, 80));
+    }
+    const auto& objects = broken.back().info().objects;
+    ASSERT_EQ(objects.count(ChmWriter::controlDataName()), 1u);
+    EXPECT_EQ(objects.at(ChmWriter::controlDataName()).second, 8u);
+
+    // A Content object cut short: the stream runs out before the second file ends.
+    ChmWriter cut = base();
+    cut.compression().keepContentBytes = 2000;
+    ToolRun run = extract7z(cut.build());
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.files["second.htm"], second);
 }
 
 // --- Directory layouts, read back by chmlib (which follows the chunk chain) and 7-Zip. ---

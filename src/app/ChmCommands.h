@@ -1,0 +1,20 @@
+#pragma once
+
+// `plovik extract` and `plovik list`: the container on its own, for people who want a plain CHM
+// unpacker. Both print the container's diagnostic lines only when asked (`verbose`), so that
+// standard output carries just the log or the listing.
+
+#include <string>
+
+namespace plovik {
+
+// Unpacks every stored file of the CHM into `outDir` (created when missing) with the skips and
+// the log lines of a build's extraction stage, written to standard output. Exit status: 0 when
+// every file was written, 1 when the CHM cannot be read, 2 when some files failed.
+int extractCommand(const std::string& chmPath, const std::string& outDir, bool verbose);
+
+// Prints every directory entry, internal objects included, one a line: section, offset,
+// length and name. Exit status 0, or 1 when the CHM cannot be read.
+int listCommand(const std::string& chmPath, bool verbose);
+
+}  // namespace plovik

@@ -1,0 +1,253 @@
+#include "app/PlovikDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "FakePage.h"
+#include "app/Resources.h"
+#include "platform/dialog/DialogHost.h"
+#include "support/TempDir.h"
+
+namespace plovik {
+namespace {
+
+using test::FakeElement;
+using test::FakePage;
+
+bool contains(const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+class PlovikDlgTest : public ::testing::Test {
+protected:
+    PlovikDlgTest() {
+        test::writeFile(dir.path() / "prog/template/tplsetting.ini",
+                        "[VersionList]\nVersionCount=2\nVersionName0=Frame\nVersionName1=NoFrame\n"
+                        "[Frame]\nTplCount=1\nTplName0=Clarity\nTplPath0=frame\n"
+                        "[NoFrame]\nTplCount=3\nTplName0=A\nTplName1=B\nTplName2=C\n"
+                        "TplPath0=nf\nTplPath1=nf\nTplPath2=nf\n");
+        std::filesystem::create_directories(dir.path() / "prog/template/frame/css");
+        host.commandTimeout = std::chrono::milliseconds(3000);
+        host.start();
+        page = std::make_unique<FakePage>(host.server());
+        dlg = std::make_unique<CPlovikDlg>(host, job, dir.folder() + "prog/");
+    }
+    ~PlovikDlgTest() override {
+        dlg.reset();
+        page.reset();
+    }
+
+    // Opens the wizard as DoModal would and waits for its page-loaded sequence.
+    void open(const std::string& project = "") {
+        if (!project.empty())
+            dlg->SetProjectPath(project);
+        host.openDialog(*dlg);
+        pumpUntil([&] { return dlg->documentLoaded(); });
+    }
+    template <class F>
+    void pumpUntil(F done) {
+        for (int i = 0; i < 300 && !done(); ++i)
+            host.pumpOnce(std::chrono::milliseconds(10));
+        ASSERT_TRUE(done());
+    }
+    FakePage::Dialog wizard() { return page->dialog(std::string(kWizardPage)); }
+    // Answers the next message box with the given button.
+    void answerMessageBoxes(const std::string& button) {
+        page->onOpen("messagebox.html", [button](FakePage& p, int d) { p.click(d, button); });
+    }
+    void chooseFile(const std::string& path) {
+        page->onOpen("filedialog.html", [path](FakePage& p, int d) {
+            p.set(d, "input_filename", [&](FakeElement& e) { e.value = path; });
+            p.click(d, "button_ok");
+        });
+    }
+
+    test::TempDir dir;
+    DialogHost host{[](std::string_view) -> std::optional<Resource> { return std::nullopt; }};
+    BuildJob job;
+    std::unique_ptr<FakePage> page;
+    std::unique_ptr<CPlovikDlg> dlg;
+};
+
+TEST_F(PlovikDlgTest, PageLoadedWritesDefaultsListsTemplatesAndGreysSaveAndStop) {
+    open();
+    auto w = wizard();
+    EXPECT_EQ(w.elements["input_frame"].radio, 0);
+    EXPECT_TRUE(w.elements["check_build_search"].checked);
+    EXPECT_EQ(w.elements["textarea_addhtmlheader"].value, kHeaderPlaceholder);
+    EXPECT_EQ(w.elements["textarea_addhtmlfooter"].value, kDefaultFooter);
+    EXPECT_NE(w.elements["sel_tpl_setting"].html.find("<option selected>Clarity</option>"),
+              std::string::npos);
+    for (const char* id : {"button_inithtmlsetting", "button_updateAllHtmlControls",
+                           "button_graysaveicon", "button_disableStop"})
+        EXPECT_TRUE(contains(w.clicks, id)) << id;
+    EXPECT_FALSE(dlg->m_modified);
+}
+
+TEST_F(PlovikDlgTest, StartUpProjectIsShownAndCountsAsSaved) {
+    auto project = test::writeFile(dir.path() / "p.zarn",
+                                   "[version]\nversion=1\n[general]\ntitle=From file\n"
+                                   "[templates]\nselectedtemplate=2\nbuildindex=0\n");
+    open(project.string());
+    auto w = wizard();
+    EXPECT_EQ(w.elements["input_title"].value, "From file");
+    EXPECT_EQ(w.elements["input_frame"].radio, 1);
+    EXPECT_TRUE(contains(w.clicks, "button_switchToNoFrame"));
+    // The layout's template list, the stored template marked.
+    EXPECT_NE(w.elements["sel_tpl_setting"].html.find("<option selected>C</option>"),
+              std::string::npos);
+    // An empty header text shows its placeholder again.
+    EXPECT_EQ(w.elements["textarea_addhtmlheader"].value, kHeaderPlaceholder);
+    EXPECT_FALSE(dlg->m_modified);
+}
+
+TEST_F(PlovikDlgTest, SaveWhileSavedDoesNothingAndSaveThenOpenRoundTrips) {
+    open();
+    dlg->OnSaveProject();
+    EXPECT_EQ(page->openedPages(),
+              std::vector<std::string>{std::string(kWizardPage)});  // no file dialog
+
+    const std::string path = (dir.path() / "saved").string();  // the extension is added
+    page->set(wizard().id, "input_title", [](FakeElement& e) { e.value = "Saved title"; });
+    dlg->SetModified(true);
+    chooseFile(path);
+    dlg->OnSaveProject();
+    EXPECT_FALSE(dlg->m_modified);
+    EXPECT_TRUE(std::filesystem::exists(path + ".zarn"));
+
+    answerMessageBoxes("button_ok");
+    dlg->OnNew();  // not modified: no question
+    EXPECT_FALSE(contains(page->openedPages(), "messagebox.html"));
+    EXPECT_EQ(wizard().elements["input_title"].value, "");
+    chooseFile(path + ".zarn");
+    dlg->OnOpenProject();
+    EXPECT_EQ(wizard().elements["input_title"].value, "Saved title");
+    EXPECT_EQ(dlg->m_projectPath, path + ".zarn");
+}
+
+TEST_F(PlovikDlgTest, NewAsksWhenModifiedAndCancelKeepsEverything) {
+    open();
+    page->set(wizard().id, "input_title", [](FakeElement& e) { e.value = "Keep me"; });
+    dlg->UpdateData(true);
+    dlg->SetModified(true);
+    answerMessageBoxes("button_cancel");
+    dlg->OnNew();
+    EXPECT_TRUE(contains(page->openedPages(), "messagebox.html"));
+    EXPECT_EQ(dlg->m_values.title, "Keep me");
+    EXPECT_TRUE(dlg->m_modified);
+    answerMessageBoxes("button_ok");
+    dlg->OnNew();
+    EXPECT_EQ(dlg->m_values.title, "");
+    EXPECT_FALSE(dlg->m_modified);
+    EXPECT_TRUE(dlg->m_projectPath.empty());
+}
+
+TEST_F(PlovikDlgTest, ChoosingTheChmSetsTitleAndEntryAndMarksModifiedOnlyForANewFile) {
+    open();
+    auto chm = test::writeFile(dir.path() / "My Manual.chm", "");
+    chooseFile(chm.string());
+    dlg->OnChooseChmFile();
+    auto w = wizard();
+    EXPECT_EQ(w.elements["input_chmfile"].value, chm.string());
+    EXPECT_EQ(w.elements["input_title"].value, "My Manual online help");
+    EXPECT_EQ(w.elements["input_defaultindex"].value, "index.html");
+    EXPECT_TRUE(dlg->m_modified);
+
+    dlg->SetModified(false);
+    page->set(w.id, "input_title", [](FakeElement& e) { e.value = "changed"; });
+    dlg->OnChooseChmFile();
+    EXPECT_EQ(wizard().elements["input_title"].value, "My Manual online help");
+    EXPECT_FALSE(dlg->m_modified);
+}
+
+TEST_F(PlovikDlgTest, LayoutClickRebuildsTheTemplateListAndMarksModified) {
+    open();
+    page->set(wizard().id, "input_frame", [](FakeElement& e) { e.radio = 1; });
+    dlg->OnLayoutClick();
+    EXPECT_TRUE(dlg->m_modified);
+    EXPECT_NE(wizard().elements["sel_tpl_setting"].html.find("<option selected>A</option>"),
+              std::string::npos);
+}
+
+TEST_F(PlovikDlgTest, LogRestartsAfterAHundredCountedLines) {
+    open();
+    for (int i = 0; i < 99; ++i) {
+        job.logText = "line\r\n";
+        dlg->LogAppend(1);
+    }
+    job.logText = "not counted";
+    dlg->LogAppend(0);
+    EXPECT_EQ(dlg->m_logLineCount, 99);
+    job.logText = "hundredth\r\n";
+    dlg->LogAppend(1);
+    EXPECT_NE(wizard().elements["textarea_log"].value.find("hundredth"), std::string::npos);
+    EXPECT_EQ(dlg->m_logText, "......\r\n");
+    job.logText = "next";
+    dlg->LogAppend(0);
+    EXPECT_EQ(wizard().elements["textarea_log"].value, "......\r\nnext");
+}
+
+TEST_F(PlovikDlgTest, BuildFromTheWizardLogsToTheEndAndShowsTheCompletionDialog) {
+    open();
+    auto chm = test::writeFile(dir.path() / "in.chm", "");
+    std::filesystem::create_directories(dir.path() / "site");
+    auto w = wizard();
+    page->set(w.id, "input_chmfile", [&](FakeElement& e) { e.value = chm.string(); });
+    page->set(w.id, "input_outputfolder",
+              [&](FakeElement& e) { e.value = (dir.path() / "site").string(); });
+    page->set(w.id, "input_defaultindex", [](FakeElement& e) { e.value = "index.html"; });
+    page->set(w.id, "input_title", [](FakeElement& e) { e.value = "T"; });
+    page->onOpen(std::string(kDonePage), [](FakePage& p, int d) { p.click(d, "button_cancel"); });
+    dlg->OnBuild();
+    EXPECT_TRUE(contains(wizard().clicks, "button_disableBuild"));
+    pumpUntil([&] { return !job.workerActive() && page->dialog(std::string(kDonePage)).id; });
+    pumpUntil([&] { return !page->isOpen(std::string(kDonePage)); });
+    EXPECT_NE(dlg->m_logText.find("\r\nDone."), std::string::npos);
+    auto done = page->dialog(std::string(kDonePage));
+    EXPECT_EQ(done.elements["input_outputfolder"].value, dir.folder() + "site/");
+    EXPECT_EQ(done.elements["input_url"].value, "http://www.example.com/yourfolder/index.html");
+    // A finished build gives the Build button its look back.
+    EXPECT_EQ(wizard().clicks.back(), "button_disableStop");
+}
+
+TEST_F(PlovikDlgTest, ValidationFailureShowsAMessageAndTheGeneralPage) {
+    open();
+    answerMessageBoxes("button_ok");
+    dlg->OnBuild();
+    auto box = page->dialog("messagebox.html");
+    EXPECT_EQ(box.elements["text_message"].html, "Please select a CHM file first!");
+    EXPECT_EQ(box.elements["icon_box"].className, "icon-warning");
+    EXPECT_TRUE(box.elements["button_cancel"].hidden);
+    EXPECT_TRUE(contains(wizard().clicks, "button_showGeneralPage"));
+    EXPECT_FALSE(job.workerActive());
+}
+
+TEST_F(PlovikDlgTest, ExitAsksOnlyWhenModified) {
+    open();
+    answerMessageBoxes("button_cancel");
+    dlg->SetModified(true);
+    dlg->OnExit();
+    EXPECT_TRUE(contains(page->openedPages(), "messagebox.html"));
+    EXPECT_FALSE(dlg->GetSafeHwnd()->isClosed());
+}
+
+TEST(TemplateCatalogue, MarkupMarksTheChosenTemplateOnly) {
+    test::TempDir dir;
+    test::writeFile(dir.path() / "template/tplsetting.ini",
+                    "[VersionList]\nVersionCount=2\nVersionName0=F\nVersionName1=N\n"
+                    "[N]\nTplCount=3\nTplName0=One\nTplName1=Two\nTplName2=Three<b>\n");
+    TemplateCatalogue c;
+    c.LoadTemplateCatalogue(dir.folder());
+    ASSERT_EQ(c.templates.size(), 2u);
+    EXPECT_EQ(c.templateSelectMarkup(1, 2),
+              "<select style=\"margin:-2px;width=160px\" class=input id=\"select_template\" "
+              "onchange=\"onSelTplChange();\"><option>One</option><option>Two</option>"
+              "<option selected>Three&lt;b></option></select>");
+    EXPECT_EQ(c.templateSelectMarkup(1, 7)->find("selected"), std::string::npos);
+    EXPECT_FALSE(TemplateCatalogue().templateSelectMarkup(0, 0));
+    EXPECT_EQ(c.find(1, 3), nullptr);
+}
+
+}  // namespace
+}  // namespace plovik

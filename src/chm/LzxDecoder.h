@@ -11,10 +11,13 @@
 // partial word, and a decoder's look-ahead may touch the word after it); more than that means
 // the stream was cut short.
 //
-// Output: frames of 32 KiB. At the end of each frame the bit stream moves on to the next 16-bit
-// word boundary. E8 call translation is undone per frame, after the frame has moved out of reach
-// of later matches (a window's length behind the decoding position), so the window keeps the
-// untranslated bytes that matches refer to.
+// Output: frames of 32 KiB. At the end of each frame (after the symbol that reaches or crosses
+// its end) the bit stream moves on to the next 16-bit word boundary. The coding state resets at
+// every reset interval, at a block boundary: R0 = R1 = R2 = 1, tree lengths 0, E8 header read
+// again. E8 call translation is undone per frame, with call positions counted from the start of
+// the frame's reset interval, after the frame has moved out of reach of later matches (a
+// window's length behind the decoding position), so the window keeps the untranslated bytes that
+// matches refer to.
 
 #include <array>
 #include <cstddef>

@@ -1,0 +1,37 @@
+// Feeds arbitrary bytes to the container reader the way extraction uses it: open, walk the
+// directory, read the section list, and fetch every entry (which decodes the compressed section).
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "chm/ChmDiagnostics.h"
+#include "chm/ChmFile.h"
+#include "chm/OutputFolder.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    plovik::setDiagnosticSink(&plovik::silentSink());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace plovik;
+    auto chm = openChm(memorySource(std::string_view(reinterpret_cast<const char*>(data), size)));
+    if (!chm)
+        return 0;
+    ObjectBytes bytes;
+    std::size_t total = 0;
+    for (const ChmEntry& entry : chm->entries) {
+        (void)isSafeRelativeName(std::string_view(entry.name).substr(entry.name.empty() ? 0 : 1));
+        if (retrieveEntry(*chm, entry, bytes) == 0) {
+            // Touch the bytes so that a view into freed or foreign memory shows up.
+            for (char c : bytes.bytes)
+                total += static_cast<unsigned char>(c);
+        }
+    }
+    std::string copy;
+    if (!chm->entries.empty())
+        retrieveObject(*chm, chm->entries.front().name, copy);
+    closeChm(*chm);
+    return total == 0xFFFFFFFF ? 1 : 0;
+}

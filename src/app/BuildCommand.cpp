@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/ChmCommands.h"
 #include "app/TemplateCatalogue.h"
 #include "build/BuildJob.h"
 #include "build/ProjectFile.h"
@@ -165,6 +166,7 @@ int runBuildCommand(const BuildOptions& options) {
             settings.defaultindex = "index.html";
     }
 
+    DiagnosticsScope diagnostics(options.verbose);
     const bool logMode = options.log || !::isatty(STDOUT_FILENO);
     StatusLine status;
     BuildJob job;

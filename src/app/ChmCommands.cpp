@@ -10,20 +10,13 @@
 #include "platform/WindowMessages.h"
 
 namespace plovik {
-namespace {
 
-// Diagnostics go to the standard streams only for the length of a verbose command.
-class DiagnosticsScope {
-public:
-    explicit DiagnosticsScope(bool verbose) {
-        setDiagnosticSink(verbose ? &standardStreamsSink() : &silentSink());
-    }
-    ~DiagnosticsScope() { setDiagnosticSink(nullptr); }
-    DiagnosticsScope(const DiagnosticsScope&) = delete;
-    DiagnosticsScope& operator=(const DiagnosticsScope&) = delete;
-};
-
-}  // namespace
+DiagnosticsScope::DiagnosticsScope(bool verbose) {
+    setDiagnosticSink(verbose ? &standardStreamsSink() : &silentSink());
+}
+DiagnosticsScope::~DiagnosticsScope() {
+    setDiagnosticSink(nullptr);
+}
 
 int extractCommand(const std::string& chmPath, const std::string& outDir, bool verbose) {
     DiagnosticsScope diagnostics(verbose);

@@ -8,6 +8,16 @@
 
 namespace plovik {
 
+// The container's diagnostic lines go to the standard streams only for the length of a verbose
+// command; otherwise nowhere, so that standard output stays the log or the listing.
+class DiagnosticsScope {
+public:
+    explicit DiagnosticsScope(bool verbose);
+    ~DiagnosticsScope();
+    DiagnosticsScope(const DiagnosticsScope&) = delete;
+    DiagnosticsScope& operator=(const DiagnosticsScope&) = delete;
+};
+
 // Unpacks every stored file of the CHM into `outDir` (created when missing) with the skips and
 // the log lines of a build's extraction stage, written to standard output. Exit status: 0 when
 // every file was written, 1 when the CHM cannot be read, 2 when some files failed.

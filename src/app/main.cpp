@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/BuildCommand.h"
+#include "app/ChmCommands.h"
 #include "app/PlovikApp.h"
 
 int main(int argc, char** argv) {
@@ -43,7 +44,25 @@ int main(int argc, char** argv) {
         "Exit status: 0 the site was built, 1 the build was stopped (Ctrl-C), 2 the settings "
         "were refused (the reason is printed on standard error).");
 
+    std::string chmFile, outDir;
+    bool verbose = false;
+    CLI::App* extractCmd = app.add_subcommand(
+        "extract", "Unpack every file stored in a CHM into a folder, as the build does.");
+    extractCmd->add_option("chm", chmFile, "The CHM file")->required();
+    extractCmd->add_option("dir", outDir, "The folder to unpack into (made when missing)")
+        ->required();
+    extractCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
+    CLI::App* listCmd = app.add_subcommand(
+        "list", "List every directory entry of a CHM: section, offset, length and name.");
+    listCmd->add_option("chm", chmFile, "The CHM file")->required();
+    listCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
+
     CLI11_PARSE(app, argc, argv);
+
+    if (*extractCmd)
+        return plovik::extractCommand(chmFile, outDir, verbose);
+    if (*listCmd)
+        return plovik::listCommand(chmFile, verbose);
 
     if (*buildCmd) {
         if (layout == "frame")

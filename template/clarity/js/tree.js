@@ -1,0 +1,402 @@
+/* Clarity: the contents tree, in the framed layout's contents page and in every no-frame page.
+ *
+ * The markup comes from the generator: nested <ul>/<li> items, each with a span of class
+ * "folder" or "file" (id span_N) around its link, folders with id li_N, and headings without a
+ * page calling initTree(N); `treeids` lists [id, parentId] for every node. Folders start closed;
+ * this script opens and closes them (mouse, keyboard, initTree), highlights the topic being shown
+ * with its ancestors opened, and filters the tree as one types.
+ *
+ * Work is done lazily, per item touched, so a tree of twenty thousand items costs nothing on load.
+ */
+(function () {
+    'use strict';
+
+    var tree = document.getElementById('pk-tree');
+    if (!tree) return;
+
+    var bridge = typeof PlovikBridge !== 'undefined' ? PlovikBridge : null;
+    var filterBox = document.getElementById('pk-treefilter');
+    var emptyNote = document.getElementById('pk-treeempty');
+    var collapseButton = document.getElementById('pk-collapse');
+    var focused = null;
+    var currentItem = null;
+
+    // --- structure ---------------------------------------------------------------------------
+    function itemOf(node) {
+        while (node && node !== tree) {
+            if (node.tagName === 'LI') return node;
+            node = node.parentNode;
+        }
+        return null;
+    }
+    function spanOf(li) {
+        for (var c = li.firstElementChild; c; c = c.nextElementSibling) {
+            if (c.tagName === 'SPAN') return c;
+        }
+        return null;
+    }
+    function anchorOf(li) {
+        var span = spanOf(li);
+        var a = span ? span.getElementsByTagName('a')[0] : null;
+        return a || li.getElementsByTagName('a')[0] || null;
+    }
+    function childList(li) {
+        for (var c = li.firstElementChild; c; c = c.nextElementSibling) {
+            if (c.tagName === 'UL') return c.firstElementChild ? c : null;
+        }
+        return null;
+    }
+    function parentItem(li) {
+        var ul = li.parentNode;
+        return ul && ul !== tree ? itemOf(ul) : null;
+    }
+    function isOpen(li) { return li.classList.contains('pk-open'); }
+    function shown(el) { return el.getClientRects().length > 0; }
+    function level(li) {
+        var n = 1;
+        for (var p = parentItem(li); p; p = parentItem(p)) n++;
+        return n;
+    }
+
+    // ARIA roles are given to an item when it is first shown or focused.
+    function prepare(li) {
+        if (li.pkReady) return;
+        li.pkReady = true;
+        li.setAttribute('role', 'none');
+        var a = anchorOf(li);
+        if (!a) return;
+        a.setAttribute('role', 'treeitem');
+        a.setAttribute('aria-level', String(level(li)));
+        if (childList(li)) {
+            a.setAttribute('aria-expanded', isOpen(li) ? 'true' : 'false');
+            childList(li).setAttribute('role', 'group');
+        }
+        if (a.tabIndex !== 0) a.tabIndex = -1;
+    }
+    function prepareChildren(li) {
+        var ul = childList(li);
+        if (!ul) return;
+        for (var c = ul.firstElementChild; c; c = c.nextElementSibling) prepare(c);
+    }
+
+    function setOpen(li, open) {
+        if (!childList(li)) return;
+        li.classList.toggle('pk-open', open);
+        prepare(li);
+        var a = anchorOf(li);
+        if (a) a.setAttribute('aria-expanded', open ? 'true' : 'false');
+        if (open) prepareChildren(li);
+    }
+
+    // Headings without a page call this from their onclick.
+    window.initTree = function (id) {
+        var li = document.getElementById('li_' + id);
+        if (!li) {
+            var span = document.getElementById('span_' + id);
+            li = span ? itemOf(span) : null;
+        }
+        if (!li) return;
+        setOpen(li, !isOpen(li));
+        focus(li, false);
+    };
+
+    function openAncestors(li) {
+        for (var p = parentItem(li); p; p = parentItem(p)) setOpen(p, true);
+    }
+
+    // --- scrolling and focus -------------------------------------------------------------------
+    function scroller() {
+        for (var el = tree.parentNode; el && el.nodeType === 1; el = el.parentNode) {
+            var style = window.getComputedStyle(el);
+            if (/(auto|scroll)/.test(style.overflowY) && el.scrollHeight > el.clientHeight) return el;
+        }
+        return document.scrollingElement || document.documentElement;
+    }
+    // Scrolls only the tree's own container, never the page around it.
+    function reveal(li, centre) {
+        var span = spanOf(li) || li;
+        var box = scroller();
+        var isPage = box === document.scrollingElement || box === document.documentElement;
+        var top = isPage ? 0 : box.getBoundingClientRect().top;
+        var height = isPage ? window.innerHeight : box.clientHeight;
+        var r = span.getBoundingClientRect();
+        var y = r.top - top;
+        var margin = isPage && filterBox ? filterBox.getBoundingClientRect().height + 16 : 8;
+        if (y >= margin && y + r.height <= height - 8 && !centre) return;
+        if (centre && y >= margin && y + r.height <= height - 8) return;
+        var delta = centre ? y - height / 3 : (y < margin ? y - margin : y + r.height - height + 8);
+        box.scrollTop += delta;
+    }
+
+    function focus(li, move) {
+        if (!li) return;
+        prepare(li);
+        var a = anchorOf(li);
+        if (!a) return;
+        if (focused && focused !== li) {
+            var old = anchorOf(focused);
+            if (old) old.tabIndex = -1;
+        }
+        focused = li;
+        a.tabIndex = 0;
+        if (move) {
+            try { a.focus({ preventScroll: true }); } catch (e) { a.focus(); }
+            reveal(li, false);
+        }
+    }
+
+    // --- the topic shown -----------------------------------------------------------------------
+    function markCurrent(li, scroll) {
+        if (currentItem === li) {
+            if (li && scroll) reveal(li, true);
+            return;
+        }
+        if (currentItem) {
+            currentItem.classList.remove('pk-current');
+            var oldA = anchorOf(currentItem);
+            if (oldA) oldA.removeAttribute('aria-current');
+        }
+        currentItem = li;
+        if (!li) return;
+        li.classList.add('pk-current');
+        var a = anchorOf(li);
+        if (a) a.setAttribute('aria-current', 'page');
+        openAncestors(li);
+        if (childList(li)) setOpen(li, true);
+        focus(li, false);
+        if (scroll) reveal(li, true);
+    }
+
+    var byHref = null;
+    var byPage = null;
+    function indexLinks() {
+        byHref = Object.create(null);
+        byPage = Object.create(null);
+        var links = tree.getElementsByTagName('a');
+        for (var i = 0; i < links.length; i++) {
+            if (!links[i].hasAttribute('href')) continue;
+            var href = links[i].href;
+            var page = href.replace(/#.*$/, '');
+            var li = itemOf(links[i]);
+            if (!(href in byHref)) byHref[href] = li;
+            if (!(page in byPage)) byPage[page] = li;
+        }
+    }
+    function itemForHref(href) {
+        if (!href) return null;
+        if (!byHref) indexLinks();
+        return byHref[href] || byPage[href.replace(/#.*$/, '')] || null;
+    }
+
+    // --- filtering -----------------------------------------------------------------------------
+    var allItems = null;
+    var names = null;
+    var marked = [];
+    function clearMarks() {
+        for (var i = 0; i < marked.length; i++) marked[i].classList.remove('pk-match', 'pk-path');
+        marked = [];
+    }
+    function filter(text) {
+        var q = text.trim().toLowerCase();
+        clearMarks();
+        if (!q) {
+            tree.classList.remove('pk-filtering');
+            if (emptyNote) emptyNote.hidden = true;
+            if (currentItem) reveal(currentItem, true);
+            return;
+        }
+        if (!allItems) {
+            allItems = tree.getElementsByTagName('li');
+            names = [];
+            for (var k = 0; k < allItems.length; k++) {
+                var a = anchorOf(allItems[k]);
+                names.push(a ? a.textContent.toLowerCase() : '');
+            }
+        }
+        var found = 0;
+        for (var i = 0; i < allItems.length; i++) {
+            if (names[i].indexOf(q) < 0) continue;
+            var li = allItems[i];
+            found++;
+            li.classList.add('pk-match');
+            marked.push(li);
+            for (var p = parentItem(li); p && !p.classList.contains('pk-path'); p = parentItem(p)) {
+                p.classList.add('pk-path');
+                marked.push(p);
+            }
+        }
+        tree.classList.add('pk-filtering');
+        if (emptyNote) emptyNote.hidden = found > 0;
+        var box = scroller();
+        box.scrollTop = 0;
+    }
+    function firstShown() {
+        var li = tree.firstElementChild;
+        while (li && !shown(li)) li = li.nextElementSibling;
+        return li;
+    }
+
+    // --- keyboard ------------------------------------------------------------------------------
+    function nextInOrder(li, descend) {
+        if (descend) {
+            var ul = childList(li);
+            if (ul && shown(ul)) return ul.firstElementChild;
+        }
+        for (; li; li = parentItem(li)) {
+            if (li.nextElementSibling) return li.nextElementSibling;
+        }
+        return null;
+    }
+    function visibleNext(li) {
+        var n = nextInOrder(li, true);
+        while (n && !shown(n)) n = nextInOrder(n, false);
+        return n;
+    }
+    function lastShownIn(li) {
+        for (;;) {
+            var ul = childList(li);
+            if (!ul || !shown(ul)) return li;
+            var c = ul.lastElementChild;
+            while (c && !shown(c)) c = c.previousElementSibling;
+            if (!c) return li;
+            li = c;
+        }
+    }
+    function visiblePrev(li) {
+        var p = li.previousElementSibling;
+        while (p && !shown(p)) p = p.previousElementSibling;
+        return p ? lastShownIn(p) : parentItem(li);
+    }
+    function typeAhead(from, ch) {
+        var li = from;
+        for (var guard = 0; guard < 100000; guard++) {
+            li = visibleNext(li) || firstShown();
+            if (!li || li === from) return null;
+            var a = anchorOf(li);
+            if (a && a.textContent.trim().toLowerCase().charAt(0) === ch) return li;
+        }
+        return null;
+    }
+    function activate(li) {
+        var a = anchorOf(li);
+        if (a) a.click();
+    }
+
+    tree.addEventListener('keydown', function (event) {
+        var li = itemOf(event.target);
+        if (!li || event.altKey || event.ctrlKey || event.metaKey) return;
+        var to = null;
+        switch (event.key) {
+        case 'ArrowDown': to = visibleNext(li); break;
+        case 'ArrowUp': to = visiblePrev(li); break;
+        case 'ArrowRight':
+            if (childList(li) && !isOpen(li) && !tree.classList.contains('pk-filtering')) setOpen(li, true);
+            else if (childList(li)) to = visibleNext(li);
+            break;
+        case 'ArrowLeft':
+            if (childList(li) && isOpen(li) && !tree.classList.contains('pk-filtering')) setOpen(li, false);
+            else to = parentItem(li);
+            break;
+        case 'Home': to = firstShown(); break;
+        case 'End': to = tree.lastElementChild ? lastShownIn(tree.lastElementChild) : null; break;
+        case 'Enter':
+            if (anchorOf(li) && anchorOf(li).hasAttribute('href')) return; // the link itself follows
+            activate(li);
+            break;
+        case ' ':
+            if (childList(li) && !(anchorOf(li) && anchorOf(li).hasAttribute('href'))) setOpen(li, !isOpen(li));
+            else activate(li);
+            break;
+        case '*':
+            var ul = li.parentNode;
+            for (var c = ul.firstElementChild; c; c = c.nextElementSibling) setOpen(c, true);
+            break;
+        default:
+            if (event.key.length === 1 && /\S/.test(event.key)) {
+                to = typeAhead(li, event.key.toLowerCase());
+                if (!to) return;
+            } else {
+                return;
+            }
+        }
+        event.preventDefault();
+        if (to) focus(to, true);
+    });
+
+    // --- mouse ---------------------------------------------------------------------------------
+    tree.addEventListener('click', function (event) {
+        var li = itemOf(event.target);
+        if (!li) return;
+        var span = spanOf(li);
+        if (event.target === span || event.target === li) {
+            // The disclosure arrow in front of the link.
+            if (childList(li)) setOpen(li, !isOpen(li));
+            focus(li, false);
+            return;
+        }
+        var a = event.target.closest ? event.target.closest('a') : anchorOf(li);
+        if (!a || !tree.contains(a)) return;
+        focus(li, false);
+        if (!a.hasAttribute('href')) return; // a heading: initTree() has done its work
+        if (bridge && !bridge.framed() && a.target === 'mainFrame') a.target = '_self';
+        if (event.button === 0 && !event.ctrlKey && !event.metaKey && !event.shiftKey) {
+            markCurrent(li, false);
+            if (bridge) bridge.opened(a.href);
+        }
+    });
+
+    // --- filter box and toolbar ----------------------------------------------------------------
+    if (filterBox) {
+        var pending = 0;
+        filterBox.addEventListener('input', function () {
+            if (pending) return;
+            pending = window.requestAnimationFrame(function () {
+                pending = 0;
+                filter(filterBox.value);
+            });
+        });
+        filterBox.addEventListener('keydown', function (event) {
+            if (event.key === 'ArrowDown' || event.key === 'Enter') {
+                var li = firstShown();
+                if (tree.classList.contains('pk-filtering')) {
+                    var m = tree.querySelector('li.pk-match');
+                    if (m) li = m;
+                }
+                if (li) {
+                    event.preventDefault();
+                    focus(li, true);
+                }
+            } else if (event.key === 'Escape' && filterBox.value) {
+                filterBox.value = '';
+                filter('');
+            }
+        });
+    }
+    if (collapseButton) {
+        collapseButton.addEventListener('click', function () {
+            var open = tree.querySelectorAll('li.pk-open');
+            for (var i = 0; i < open.length; i++) setOpen(open[i], false);
+            if (currentItem) openAncestors(currentItem);
+        });
+    }
+
+    // --- start ---------------------------------------------------------------------------------
+    for (var top = tree.firstElementChild; top; top = top.nextElementSibling) prepare(top);
+    tree.setAttribute('role', 'tree');
+    tree.setAttribute('aria-label', 'Contents');
+    focus(tree.firstElementChild, false);
+
+    if (bridge && bridge.framed()) {
+        bridge.on('current', function (data) {
+            var li = itemForHref(typeof data.href === 'string' ? data.href : '');
+            if (li) markCurrent(li, true);
+        });
+        bridge.hello();
+    } else {
+        // No-frame pages name their own node; a page outside the contents is found by address.
+        var id = typeof window.pkCurrentNode === 'number' ? window.pkCurrentNode : -1;
+        var span = id >= 0 ? document.getElementById('span_' + id) : null;
+        var li = span ? itemOf(span) : itemForHref(location.href);
+        if (li) markCurrent(li, true);
+    }
+})();

@@ -1,0 +1,151 @@
+// The small test runner of the browser tests: Chromium through playwright-core, a static file
+// server for the http:// runs, the collection of console errors, and the summary line.
+
+import { chromium } from 'playwright-core';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+
+export const CHROMIUM = process.env.PLOVIK_CHROMIUM || '/usr/bin/chromium';
+
+export async function launch() {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'plovik-chromium-'));
+    const context = await chromium.launchPersistentContext(profile, {
+        executablePath: CHROMIUM,
+        headless: true,
+        viewport: { width: 1280, height: 800 },
+        args: [
+            '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+            '--disable-background-networking', '--disable-component-update', '--disable-sync',
+        ],
+    });
+    // A step that cannot happen fails in seconds, not after Playwright's half minute.
+    context.setDefaultTimeout(8000);
+    return {
+        context,
+        async close() {
+            await context.close();
+            fs.rmSync(profile, { recursive: true, force: true });
+        },
+    };
+}
+
+const TYPES = {
+    '.html': 'text/html', '.htm': 'text/html', '.css': 'text/css', '.js': 'text/javascript',
+    '.png': 'image/png', '.gif': 'image/gif', '.svg': 'image/svg+xml', '.jpg': 'image/jpeg',
+};
+
+// Serves a folder on 127.0.0.1; every request is recorded so that tests can see what was asked.
+export function serve(root) {
+    const requests = [];
+    const server = http.createServer((req, res) => {
+        const url = new URL(req.url, 'http://localhost');
+        requests.push(url.pathname);
+        let file;
+        try {
+            file = path.join(root, decodeURIComponent(url.pathname));
+        } catch {
+            res.writeHead(400).end();
+            return;
+        }
+        if (!file.startsWith(path.resolve(root)) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+            res.writeHead(404, { 'content-type': 'text/plain' }).end('not found');
+            return;
+        }
+        res.writeHead(200, { 'content-type': TYPES[path.extname(file).toLowerCase()] || 'application/octet-stream' });
+        fs.createReadStream(file).pipe(res);
+    });
+    return new Promise((resolve) => {
+        server.listen(0, '127.0.0.1', () => {
+            resolve({
+                url: `http://127.0.0.1:${server.address().port}/`,
+                requests,
+                close: () => new Promise((r) => server.close(r)),
+            });
+        });
+    });
+}
+
+// A page that remembers every console error, uncaught exception and failed request of all its
+// frames.
+export async function openPage(context, url, options = {}) {
+    const page = await context.newPage();
+    if (options.viewport) await page.setViewportSize(options.viewport);
+    const problems = [];
+    // The browser asks a web server for /favicon.ico on its own when a page names no icon (the
+    // help file's own topic pages don't); that request is not the site's.
+    page.on('console', (m) => {
+        if (m.type() === 'error' && !/\/favicon\.ico$/.test(m.location()?.url || '')) problems.push(`console: ${m.text()} (${m.location()?.url})`);
+    });
+    page.on('pageerror', (e) => problems.push(`exception: ${e.message}`));
+    // A navigation replaced by another one is aborted; that is no fault.
+    page.on('requestfailed', (r) => {
+        if (r.failure()?.errorText !== 'net::ERR_ABORTED') problems.push(`request failed: ${r.url()} (${r.failure()?.errorText})`);
+    });
+    page.on('response', (r) => {
+        if (r.status() >= 400 && !/\/favicon\.ico$/.test(r.url())) problems.push(`HTTP ${r.status()}: ${r.url()}`);
+    });
+    page.problems = problems;
+    if (url) await page.goto(url, { waitUntil: 'load' });
+    return page;
+}
+
+export function assert(condition, message) {
+    if (!condition) throw new Error(message);
+}
+
+export function assertClean(page) {
+    assert(page.problems.length === 0, `browser reported:\n      ${page.problems.join('\n      ')}`);
+}
+
+// Waits until fn() returns a truthy value (fn may be async), or fails with the message.
+export async function eventually(fn, message, timeout = 5000) {
+    const end = Date.now() + timeout;
+    let last;
+    for (;;) {
+        try {
+            last = await fn();
+            if (last) return last;
+        } catch (e) {
+            last = e;
+        }
+        if (Date.now() > end) throw new Error(`${message} (last: ${last instanceof Error ? last.message : JSON.stringify(last)})`);
+        await new Promise((r) => setTimeout(r, 50));
+    }
+}
+
+export class Runner {
+    constructor() {
+        this.tests = [];
+        this.passed = 0;
+        this.failed = 0;
+    }
+
+    add(name, fn) {
+        this.tests.push({ name, fn });
+    }
+
+    async run(filter) {
+        for (const t of this.tests) {
+            if (filter && !t.name.includes(filter)) continue;
+            const started = Date.now();
+            let timer;
+            try {
+                await Promise.race([
+                    t.fn(),
+                    new Promise((_, reject) => { timer = setTimeout(() => reject(new Error('test timed out after 60 s')), 60000); }),
+                ]);
+                this.passed++;
+                console.log(`ok   ${t.name} (${Date.now() - started} ms)`);
+            } catch (e) {
+                this.failed++;
+                console.log(`FAIL ${t.name}\n     ${String(e && e.stack || e).split('\n').slice(0, 6).join('\n     ')}`);
+            } finally {
+                clearTimeout(timer);
+            }
+        }
+        console.log(`${this.passed} passed, ${this.failed} failed`);
+        return this.failed === 0;
+    }
+}

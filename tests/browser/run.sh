@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the two sample sites from examples/ with the plovik program and runs the browser tests
+# against them in Chromium. Prints "N passed, N failed"; exits non-zero when a test fails.
+#   tests/browser/run.sh [--only TEXT]
+# PLOVIK_BUILD names the build folder (default build/); it is built first when needed.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+repo="$(cd "$here/../.." && pwd)"
+cd "$repo"
+build="${PLOVIK_BUILD:-build}"
+
+if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
+    cmake -S . -B "$build" -G Ninja >/dev/null
+fi
+if ! out=$(cmake --build "$build" -j2 --target plovik 2>&1); then echo "$out" >&2; exit 1; fi
+
+if [ ! -d "$here/node_modules/playwright-core" ]; then
+    (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+sites="$(mktemp -d "${TMPDIR:-/tmp}/plovik-sites.XXXXXX")"
+trap 'rm -rf "$sites"' EXIT
+for layout in frame noframe; do
+    mkdir -p "$sites/$layout"
+    if ! "$build/plovik" build "examples/sample-$layout.zarn" --out "$sites/$layout/" --log \
+        >"$sites/$layout.log" 2>&1; then
+        cat "$sites/$layout.log" >&2
+        echo "0 passed, 1 failed"
+        exit 1
+    fi
+done
+
+node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" "$@"

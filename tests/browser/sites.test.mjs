@@ -1,0 +1,418 @@
+// Browser tests of the sites Plovik builds from the bundled sample help file, one framed and one
+// without frames, opened from file:// and from a web server:
+//   node sites.test.mjs --frame DIR --noframe DIR [--only TEXT]
+// Prints one line per test and "N passed, N failed"; exits non-zero on a failure.
+
+import fs from 'node:fs';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { Runner, assert, assertClean, eventually, launch, openPage, serve } from './harness.mjs';
+import { checkLinks } from './links.mjs';
+
+const args = Object.fromEntries(process.argv.slice(2).reduce((acc, a, i, all) => {
+    if (a.startsWith('--')) acc.push([a.slice(2), all[i + 1] && !all[i + 1].startsWith('--') ? all[i + 1] : true]);
+    return acc;
+}, []));
+const frameDir = path.resolve(args.frame || 'out/sample-frame');
+const noframeDir = path.resolve(args.noframe || 'out/sample-noframe');
+for (const dir of [frameDir, noframeDir]) {
+    if (!fs.existsSync(path.join(dir, 'index.html'))) {
+        console.error(`no site in ${dir}: build it first (tests/browser/run.sh does)`);
+        process.exit(2);
+    }
+}
+
+const runner = new Runner();
+const browser = await launch();
+const servers = { frame: await serve(frameDir), noframe: await serve(noframeDir) };
+const roots = {
+    file: { frame: pathToFileURL(frameDir).href + '/', noframe: pathToFileURL(noframeDir).href + '/' },
+    http: { frame: servers.frame.url, noframe: servers.noframe.url },
+};
+
+// --- helpers for the framed site --------------------------------------------------------------
+function frameNamed(page, re) {
+    return page.frames().find((f) => re.test(f.url()));
+}
+async function treeFrame(page) {
+    return eventually(async () => {
+        const f = frameNamed(page, /HelpContent\.html$/);
+        return f && (await f.$('#pk-tree li')) ? f : null;
+    }, 'the contents tree did not load');
+}
+function mainFrame(page) {
+    return page.frame({ name: 'mainFrame' });
+}
+async function mainShows(page, suffix) {
+    return eventually(async () => {
+        const f = mainFrame(page);
+        if (!f || !f.url().endsWith(suffix)) return false;
+        return (await f.evaluate(() => document.readyState)) === 'complete';
+    }, `mainFrame did not show ${suffix} (it shows ${mainFrame(page)?.url()})`);
+}
+async function currentItem(tree) {
+    return tree.evaluate(() => {
+        const li = document.querySelector('#pk-tree li.pk-current');
+        return li ? li.querySelector('a').textContent : null;
+    });
+}
+async function isOpen(tree, id) {
+    return tree.evaluate((i) => {
+        const ul = document.querySelector(`#li_${i} > ul`);
+        return !!ul && ul.getClientRects().length > 0;
+    }, id);
+}
+async function itemId(tree, name) {
+    return tree.evaluate((n) => {
+        for (const a of document.querySelectorAll('#pk-tree a')) {
+            if (a.textContent.trim() === n) return Number(a.closest('span').id.replace('span_', ''));
+        }
+        return -1;
+    }, name);
+}
+async function openTab(page, label, re) {
+    const left = frameNamed(page, /LeftPanel\.html$/);
+    await left.click(`.pk-tabs a:text-is("${label}")`);
+    return eventually(async () => {
+        const f = frameNamed(page, re);
+        return f && (await f.evaluate(() => document.readyState)) === 'complete' ? f : null;
+    }, `the ${label} tab did not load`);
+}
+
+for (const scheme of ['file', 'http']) {
+    const root = roots[scheme].frame;
+    const entry = root + 'index.html';
+
+    runner.add(`frame/${scheme}: the entry page loads its frames without a console error`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            const tree = await treeFrame(page);
+            await mainShows(page, 'guide/welcome.htm');
+            assert(await frameNamed(page, /header\.html$/).$('text=Plovik online help'), 'header shows no title');
+            const tabs = await frameNamed(page, /LeftPanel\.html$/).$$eval('.pk-tabs a', (as) => as.map((a) => a.textContent));
+            assert(tabs.join() === 'Contents,Index,Search', `tabs are ${tabs}`);
+            assert((await currentItem(tree)) === 'Welcome to Plovik', 'the first topic is not highlighted');
+            await page.waitForTimeout(300);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: a tree folder opens and closes`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            const tree = await treeFrame(page);
+            const id = await itemId(tree, 'Getting started'); // a heading without a page
+            assert(id >= 0, 'no "Getting started" item');
+            assert(!(await isOpen(tree, id)), 'folder starts open');
+            await tree.click(`#span_${id} > a`);
+            assert(await isOpen(tree, id), 'clicking the heading did not open it');
+            await tree.click(`#span_${id} > a`);
+            assert(!(await isOpen(tree, id)), 'clicking the heading again did not close it');
+            const wizard = await itemId(tree, 'The wizard'); // a folder with a page: the arrow toggles
+            await tree.click(`#span_${wizard}`, { position: { x: 8, y: 12 } });
+            assert(await isOpen(tree, wizard), 'the arrow did not open the folder');
+            await mainShows(page, 'guide/welcome.htm'); // the arrow does not navigate
+            await tree.click(`#span_${wizard}`, { position: { x: 8, y: 12 } });
+            assert(!(await isOpen(tree, wizard)), 'the arrow did not close the folder');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: a topic clicked in the tree shows in mainFrame and is highlighted`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            const tree = await treeFrame(page);
+            const id = await itemId(tree, 'Command line');
+            await tree.click(`#span_${id} > a`);
+            await tree.click('#pk-tree a:text-is("plovik build")');
+            await mainShows(page, 'guide/cli/build.htm');
+            assert(await mainFrame(page).$('h1:text-is("plovik build")'), 'topic heading missing');
+            assert((await currentItem(tree)) === 'plovik build', 'clicked topic not highlighted');
+            await eventually(() => page.evaluate(() => location.hash === '#topic=guide/cli/build.htm'),
+                'the address does not name the topic');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: a deep link opens its topic with the tree opened to it`, async () => {
+        const page = await openPage(browser.context, entry + '#topic=guide/layouts/search.htm');
+        try {
+            await mainShows(page, 'guide/layouts/search.htm');
+            const tree = await treeFrame(page);
+            await eventually(async () => (await currentItem(tree)) === 'Full-text search', 'deep-linked topic not highlighted');
+            assert(await isOpen(tree, await itemId(tree, 'Site layouts')), 'grandparent not opened');
+            assert(await isOpen(tree, await itemId(tree, 'Frame layout')), 'parent not opened');
+            const visible = await tree.evaluate(() => {
+                const r = document.querySelector('li.pk-current > span').getBoundingClientRect();
+                return r.top >= 0 && r.bottom <= window.innerHeight;
+            });
+            assert(visible, 'highlighted item is scrolled out of view');
+            assertClean(page);
+        } finally { await page.close(); }
+        // A hostile address must not leave the site.
+        const bad = await openPage(browser.context, entry + '#topic=javascript:alert(1)');
+        try {
+            await mainShows(bad, 'guide/welcome.htm');
+            assertClean(bad);
+        } finally { await bad.close(); }
+    });
+
+    runner.add(`frame/${scheme}: the tree works from the keyboard`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            const tree = await treeFrame(page);
+            await tree.focus('#span_0 > a');
+            await page.keyboard.press('ArrowDown');
+            assert((await tree.evaluate(() => document.activeElement.textContent)) === 'Getting started', 'ArrowDown');
+            await page.keyboard.press('ArrowRight');
+            assert(await isOpen(tree, 1), 'ArrowRight did not open the folder');
+            await page.keyboard.press('ArrowRight');
+            await page.keyboard.press('ArrowDown');
+            assert((await tree.evaluate(() => document.activeElement.textContent)) === 'Your first web site', 'moving into the folder');
+            await page.keyboard.press('Enter');
+            await mainShows(page, 'guide/start/first-site.htm');
+            await page.keyboard.press('ArrowLeft');
+            assert((await tree.evaluate(() => document.activeElement.textContent)) === 'Getting started', 'ArrowLeft to parent');
+            await page.keyboard.press('ArrowLeft');
+            assert(!(await isOpen(tree, 1)), 'ArrowLeft did not close the folder');
+            await page.keyboard.press('End');
+            assert((await tree.evaluate(() => document.activeElement.textContent)) === 'Reference', 'End');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: the index filters as one types and opens a topic`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            await treeFrame(page);
+            const index = await openTab(page, 'Index', /HelpIndex\.html$/);
+            const all = await index.$$eval('#pk-results .pk-row', (r) => r.length);
+            assert(all > 20, `only ${all} keywords`);
+            await index.fill('#pk-filter', 'TE');
+            const rows = await index.$$eval('#pk-results > li > .pk-row', (r) => r.map((a) => a.textContent.replace(/^\d+ topics/, '')));
+            assert(rows.length === 1 && rows[0] === 'template', `"TE" gives ${JSON.stringify(rows)}`);
+            // "template" leads to three topics: Enter opens the list, the arrow keys choose one.
+            await index.press('#pk-filter', 'Enter');
+            const subs = await index.$$eval('.pk-row.pk-sub', (r) => r.map((a) => a.textContent));
+            assert(subs.length === 3, `template has ${subs.length} topics listed`);
+            assert(subs.includes('Making your own template'), `topic titles are ${JSON.stringify(subs)}`);
+            await index.press('#pk-filter', 'ArrowDown');
+            await index.press('#pk-filter', 'Enter');
+            await mainShows(page, 'guide/templates/catalogue.htm');
+            // A keyword with one topic opens it directly.
+            await index.fill('#pk-filter', 'tpl');
+            await index.press('#pk-filter', 'Enter');
+            await mainShows(page, 'guide/templates/catalogue.htm');
+            await index.fill('#pk-filter', 'exit');
+            await index.click('#pk-results .pk-row');
+            await mainShows(page, 'guide/cli/build.htm');
+            const tree = await openTab(page, 'Contents', /HelpContent\.html$/);
+            await eventually(async () => (await currentItem(tree)) === 'plovik build', 'tree does not follow the index');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: search finds a word of one topic's text and opens it`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            await treeFrame(page);
+            const search = await openTab(page, 'Search', /HelpSearch\.html$/);
+            await search.fill('#pk-query', 'kerning');
+            await eventually(async () => (await search.$$('#pk-results .pk-row')).length === 1, '"kerning" does not give one topic');
+            const title = await search.textContent('#pk-results .pk-hit-title');
+            assert(title === 'Making your own template', `found "${title}"`);
+            await search.click('#pk-results .pk-row');
+            await mainShows(page, 'guide/templates/making.htm');
+            // All words must occur; a word also finds the longer words it begins with.
+            await search.fill('#pk-query', 'mojibake meta');
+            await eventually(async () => (await search.$$('#pk-results .pk-row')).length === 1, 'two words');
+            await search.fill('#pk-query', 'mojibake kerning');
+            await eventually(async () => (await search.$$('#pk-results .pk-row')).length === 0, 'words of different topics');
+            await search.fill('#pk-query', 'KERN');
+            await eventually(async () => (await search.$$('#pk-results .pk-row')).length === 1, 'a prefix in capitals');
+            await search.press('#pk-query', 'Enter');
+            await mainShows(page, 'guide/templates/making.htm');
+            const ms = await search.evaluate(() => window.pkLastSearchMs);
+            assert(ms < 50, `a search took ${ms} ms`);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: a topic opened on its own offers the framed help`, async () => {
+        const page = await openPage(browser.context, root + 'guide/layouts/noframe.htm');
+        try {
+            const link = await page.$('.prompt_div a');
+            assert(link, 'no prompt');
+            const sizes = await page.$$eval('img[src$="prev.gif"], img[src$="next.gif"]', (imgs) => imgs.map((i) => i.naturalWidth));
+            assert(sizes.length === 2 && sizes.every((w) => w > 0), `navigation images: ${sizes}`);
+            await link.click();
+            await page.waitForURL(/index\.html/);
+            await mainShows(page, scheme === 'http' ? 'guide/layouts/noframe.htm' : 'guide/welcome.htm');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: on a phone the contents panel is a menu`, async () => {
+        const page = await openPage(browser.context, entry, { viewport: { width: 390, height: 780 } });
+        try {
+            const side = await page.$('#pk-side');
+            assert(!(await side.isVisible()), 'contents panel visible on a phone');
+            await page.click('#pk-menu');
+            assert(await side.isVisible(), 'menu button did not show the contents');
+            const tree = await treeFrame(page);
+            await tree.click(`#span_${await itemId(tree, 'Reference')} > a`);
+            await tree.click('#pk-tree a:text-is("Glossary")');
+            await mainShows(page, 'guide/reference/glossary.htm');
+            await eventually(async () => !(await side.isVisible()), 'menu stayed open after choosing a topic');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`frame/${scheme}: the contents panel can be resized and hidden`, async () => {
+        const page = await openPage(browser.context, entry);
+        try {
+            const width = () => page.$eval('#pk-side', (e) => e.getBoundingClientRect().width);
+            const before = await width();
+            await page.focus('#pk-splitter');
+            await page.keyboard.press('ArrowRight');
+            await page.keyboard.press('ArrowRight');
+            assert((await width()) === before + 32, `keyboard resize: ${before} -> ${await width()}`);
+            const box = await page.$eval('#pk-splitter', (e) => { const r = e.getBoundingClientRect(); return { x: r.x + r.width / 2, y: r.y + 100 }; });
+            await page.mouse.move(box.x, box.y);
+            await page.mouse.down();
+            await page.mouse.move(box.x - 60, box.y, { steps: 4 });
+            await page.mouse.up();
+            assert(Math.abs((await width()) - (before - 28)) <= 2, `dragging: ${await width()}`);
+            await page.click('#pk-menu');
+            assert(!(await page.$eval('#pk-side', (e) => e.getClientRects().length)), 'menu did not hide the panel');
+            await page.click('#pk-menu');
+            await page.dblclick('#pk-splitter');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+}
+
+runner.add('frame/http: the tree follows links inside topics', async () => {
+    const page = await openPage(browser.context, roots.http.frame + 'index.html');
+    try {
+        const tree = await treeFrame(page);
+        await mainShows(page, 'guide/welcome.htm');
+        await mainFrame(page).click('img[src$="next.gif"]');
+        await mainShows(page, 'guide/start/installing.htm');
+        await eventually(async () => (await currentItem(tree)) === 'Installing Plovik', 'tree did not follow the next button');
+        assert(await isOpen(tree, 1), 'parent of the new topic not opened');
+        await eventually(() => page.evaluate(() => location.hash === '#topic=guide/start/installing.htm'), 'address not updated');
+        await eventually(() => page.evaluate(() => document.title.startsWith('Installing Plovik')), 'window title not updated');
+        assertClean(page);
+    } finally { await page.close(); }
+});
+
+// --- the no-frame site --------------------------------------------------------------------------
+for (const scheme of ['file', 'http']) {
+    const root = roots[scheme].noframe;
+
+    runner.add(`noframe/${scheme}: index.html leads to the first topic without a console error`, async () => {
+        const page = await openPage(browser.context, root + 'index.html');
+        try {
+            await page.waitForURL(/guide\/welcome\.htm$/);
+            await page.waitForLoadState('load');
+            assert((await page.title()) === 'Welcome to Plovik \u2013 Plovik online help', `title is "${await page.title()}"`);
+            assert((await page.textContent('.pk-title')) === 'Plovik online help', 'header title');
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`noframe/${scheme}: a page in a subfolder reaches the tree and its assets through ../`, async () => {
+        const page = await openPage(browser.context, root + 'guide/layouts/keyword-index.htm');
+        try {
+            const bg = await page.$eval('.pk-bar', (e) => getComputedStyle(e).backgroundColor);
+            assert(bg !== 'rgba(0, 0, 0, 0)', 'template style sheet not applied');
+            const hrefs = await page.$$eval('#pk-tree a[href]', (as) => as.map((a) => a.getAttribute('href')));
+            assert(hrefs.length === 28 && hrefs.every((h) => h.startsWith('../../guide/')), `tree links: ${hrefs.slice(0, 3)}`);
+            const current = await page.$eval('#pk-tree li.pk-current > span > a', (a) => a.textContent);
+            assert(current === 'Keyword index', `highlighted: ${current}`);
+            const open = await page.$$eval('#pk-tree li.pk-open > span > a', (as) => as.map((a) => a.textContent));
+            assert(open.includes('Site layouts') && open.includes('Frame layout'), `opened: ${open}`);
+            assert(await page.$('.pk-topic h1:text-is("Keyword index")'), 'topic text missing');
+            const related = await page.$$eval('.pk-related a', (as) => as.map((a) => a.textContent));
+            assert(related.join() === 'Full-text search', `related: ${related}`);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`noframe/${scheme}: the next and previous buttons follow the contents`, async () => {
+        const page = await openPage(browser.context, root + 'guide/welcome.htm');
+        try {
+            assert(!(await page.$('.pk-navbar img[src$="prev.gif"]')), 'the first topic has a previous button');
+            await page.click('.pk-navbar a:has(img[src$="next.gif"]) >> nth=0');
+            await page.waitForURL(/guide\/start\/installing\.htm$/);
+            await page.click('.pk-navbar a:has(img[src$="next.gif"]) >> nth=0');
+            await page.waitForURL(/guide\/start\/first-site\.htm$/);
+            await page.click('.pk-navbar a:has(img[src$="prev.gif"]) >> nth=0');
+            await page.waitForURL(/guide\/start\/installing\.htm$/);
+            const current = await page.$eval('#pk-tree li.pk-current > span > a', (a) => a.textContent);
+            assert(current === 'Installing Plovik', `highlighted: ${current}`);
+            const label = await page.$eval('.pk-navbar a:has(img[src$="next.gif"])', (a) => getComputedStyle(a, '::after').content);
+            assert(label.includes('Next'), `next button reads ${label}`);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`noframe/${scheme}: tree folders open, close and filter`, async () => {
+        const page = await openPage(browser.context, root + 'guide/welcome.htm');
+        try {
+            const open = (name) => page.$eval(`#pk-tree li:has(> span > a:text-is("${name}")) > ul`, (ul) => ul.getClientRects().length > 0);
+            assert(!(await open('Templates')), 'folder starts open');
+            await page.click('#pk-tree a:text-is("Templates")');
+            assert(await open('Templates'), 'did not open');
+            await page.click('#pk-tree a:text-is("Templates")');
+            assert(!(await open('Templates')), 'did not close');
+            await page.fill('#pk-treefilter', 'file');
+            const matches = () => page.$$eval('#pk-tree li.pk-match > span > a', (as) => as.filter((a) => a.getClientRects().length).map((a) => a.textContent));
+            await eventually(async () => (await matches()).length === 3, 'filter');
+            const shown = await matches();
+            assert(shown.includes('Frame template files') && shown.includes('Project files'), `filter shows ${shown}`);
+            await page.press('#pk-treefilter', 'Enter'); // to the first match
+            await Promise.all([page.waitForURL(/templates\/frame-files\.htm$/), page.keyboard.press('Enter')]);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`noframe/${scheme}: on a phone the tree is a menu`, async () => {
+        const page = await openPage(browser.context, root + 'guide/cli/build.htm', { viewport: { width: 390, height: 780 } });
+        try {
+            assert(!(await page.isVisible('#pk-nav')), 'tree visible on a phone');
+            await page.click('#pk-menu');
+            assert(await page.isVisible('#pk-nav'), 'menu did not open');
+            assert(await page.isVisible('#pk-tree li.pk-current'), 'current topic not visible in the menu');
+            await page.keyboard.press('Escape');
+            assert(!(await page.isVisible('#pk-nav')), 'Escape did not close the menu');
+            const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+            assert(overflow <= 0, `page is ${overflow}px wider than the phone`);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+}
+
+runner.add('both: no request leaves the site', async () => {
+    for (const [name, s] of Object.entries(servers)) {
+        const page = await openPage(browser.context, s.url + (name === 'frame' ? 'index.html' : 'guide/welcome.htm'));
+        const outside = [];
+        page.on('request', (r) => { if (!r.url().startsWith(s.url) && !r.url().startsWith('data:')) outside.push(r.url()); });
+        await page.reload({ waitUntil: 'networkidle' });
+        await page.close();
+        assert(outside.length === 0, `${name} asked for ${outside.join(', ')}`);
+    }
+});
+
+runner.add('both: every local link of every page resolves', async () => {
+    for (const dir of [frameDir, noframeDir]) {
+        const broken = checkLinks(dir);
+        assert(broken.length === 0, `${path.basename(dir)}:\n      ${broken.slice(0, 20).join('\n      ')}`);
+    }
+});
+
+const ok = await runner.run(typeof args.only === 'string' ? args.only : '');
+await Promise.all(Object.values(servers).map((s) => s.close()));
+await browser.close();
+process.exit(ok ? 0 : 1);

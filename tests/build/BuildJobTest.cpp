@@ -252,11 +252,11 @@ TEST_F(BuildJobTest, SecondBuildBeforeTheFirstWorkerRunsIsRefused) {
 }
 
 TEST_F(BuildJobTest, ConcurrentBuildRequestsStartOneJob) {
-    // Two threads press Build at once; their validation messages never appear.
+    // Two threads press Build at once. Nobody pumps the window, so a started worker waits in its
+    // first log message and is certainly still active when the other press comes.
     std::atomic<int> startedCount{0};
     BuildJob shared;
     RecordingHost a{shared, dir.folder() + "prog/"};
-    a.win.close();  // the job's messages go nowhere; only the start race matters here
     auto press = [&] {
         ProjectSettings s = settings;
         if (startBuild(shared, s, a))
@@ -265,8 +265,9 @@ TEST_F(BuildJobTest, ConcurrentBuildRequestsStartOneJob) {
     std::thread t1(press), t2(press);
     t1.join();
     t2.join();
-    shared.waitForWorker();
     EXPECT_EQ(startedCount, 1);
+    a.win.close();  // releases the worker: its messages go nowhere from here on
+    shared.waitForWorker();
 }
 
 TEST_F(BuildJobTest, NoFrameLayoutBuildsNoIndexOrSearch) {

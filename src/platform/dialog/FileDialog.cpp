@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/dialog/DialogHost.h"
+#include "platform/dialog/HtmlText.h"
 #include "platform/dialog/MessageBox.h"
 
 namespace plovik {
@@ -31,32 +32,6 @@ fs::path startFolder(const fs::path& wanted) {
         if (!p.empty() && fs::is_directory(p, ec))
             return fs::absolute(p, ec).lexically_normal();
     return "/";
-}
-
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 char lower(char c) {

@@ -1,33 +1,11 @@
 #include "platform/dialog/MessageBox.h"
 
 #include "platform/dialog/DialogHost.h"
+#include "platform/dialog/HtmlText.h"
 
 namespace plovik {
 
 namespace {
-
-std::string escapeHtml(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 class CMessageBoxDlg : public CDHtmlDialog {
 public:

@@ -193,6 +193,11 @@ for (const scheme of ['file', 'http']) {
             assert(rows.length === 1 && rows[0] === 'template', `"TE" gives ${JSON.stringify(rows)}`);
             // "template" leads to three topics: Enter opens the list, the arrow keys choose one.
             await index.press('#pk-filter', 'Enter');
+            // The topics' full titles come with the search data, which may still be loading on a
+            // busy machine; until then a topic shows a shorter name.
+            await index.waitForFunction(() => Array.from(document.querySelectorAll('.pk-row.pk-sub'))
+                .some((a) => a.textContent === 'Making your own template'), null, { timeout: 10000 })
+                .catch(() => {});
             const subs = await index.$$eval('.pk-row.pk-sub', (r) => r.map((a) => a.textContent));
             assert(subs.length === 3, `template has ${subs.length} topics listed`);
             assert(subs.includes('Making your own template'), `topic titles are ${JSON.stringify(subs)}`);

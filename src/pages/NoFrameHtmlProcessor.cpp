@@ -57,41 +57,44 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     if (!text)
         return false;
 
-    std::vector<std::pair<std::string, std::string>> pairs;
+    std::vector<PlaceholderPair> pairs;
     pairs.reserve(12);
-    auto add = [&](const char* placeholder, std::string value) {
-        pairs.emplace_back(placeholder, std::move(value));
-    };
     // A part read from a file that is not there is left out: its placeholder stays in the page.
-    auto addFile = [&](const char* placeholder, const std::string& path) {
-        if (auto content = ReadWholeFile(path))
-            add(placeholder, std::move(*content));
+    auto addFile = [&](std::string_view placeholder, CachedFile& file, const std::string& path) {
+        if (const std::string* content = file.get(path))
+            pairs.emplace_back(placeholder, *content);
     };
+    const std::string none;
 
     if (m_addHeader)
-        add("{header}", m_header.value_or(std::string()));
+        pairs.emplace_back("{header}", m_header ? *m_header : none);
     else
-        addFile("{header}", m_headerFilePath);
+        addFile("{header}", m_headerFile, m_headerFilePath);
     if (m_addFooter)
-        add("{footor}", m_footer.value_or(std::string()));
+        pairs.emplace_back("{footor}", m_footer ? *m_footer : none);
     else
-        addFile("{footor}", m_footerFilePath);
+        addFile("{footor}", m_footerFile, m_footerFilePath);
     if (m_showNavButtons)
         BuildNavigationBar(fullPath);
-    add("{nav_bar}", m_showNavButtons ? m_navBar : std::string());
+    pairs.emplace_back("{nav_bar}", m_showNavButtons ? m_navBar : none);
     const bool related = m_showRelatedTopics && BuildRelatedTopics(fullPath);
-    add("{rel_topics}", related ? *m_relatedTopics : std::string());
-    add("{content}", std::move(*page));
-    addFile("{tree}", m_contentsPagePath);
-    add("{title}", m_title);
-    add("{metatitle}", m_pageTitle);
-    add("{metakeywords}", m_pageTitle);
-    add("{metadescription}", m_pageTitle);
-    add("{root_url}", m_rootPrefix);
+    pairs.emplace_back("{rel_topics}", related ? *m_relatedTopics : none);
+    pairs.emplace_back("{content}", *page);
+    addFile("{tree}", m_contentsPage, m_contentsPagePath);
+    pairs.emplace_back("{title}", m_title);
+    pairs.emplace_back("{metatitle}", m_pageTitle);
+    pairs.emplace_back("{metakeywords}", m_pageTitle);
+    pairs.emplace_back("{metadescription}", m_pageTitle);
+    pairs.emplace_back("{root_url}", m_rootPrefix);
     m_job.log("..", 0);
-    add("{treeid}", std::to_string(tocId));
+    const std::string treeId = std::to_string(tocId);
+    pairs.emplace_back("{treeid}", treeId);
 
     replacePlaceholders(*text, pairs);
+    // The page written may be one of the pasted files (a help can have a page of that name).
+    for (CachedFile* file : {&m_headerFile, &m_footerFile, &m_contentsPage})
+        if (file->path() == fullPath)
+            file->forget();
     return writeTextFile(fullPath, *text);
 }
 

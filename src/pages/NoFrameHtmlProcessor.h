@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "pages/CachedFile.h"
 #include "pages/HtmlProcessor.h"
 
 namespace plovik {
@@ -21,6 +22,12 @@ public:
     std::string m_contentsPagePath;
     std::string m_headerFilePath;
     std::string m_footerFilePath;
+
+private:
+    // The template's header and footer and the tree page, pasted into every page.
+    CachedFile m_headerFile;
+    CachedFile m_footerFile;
+    CachedFile m_contentsPage;
 };
 
 // Writes "index.html" in the output folder: a refresh to the entry page.

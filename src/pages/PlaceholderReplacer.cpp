@@ -61,12 +61,25 @@ public:
                 source.cur = stop;
                 if (!hit)
                     continue;
+                // With nothing pending, an occurrence that starts here and ends within this
+                // source is the next one, and if there is none, none starts here at all.
+                if (static_cast<std::size_t>(source.end - source.cur) >= p_.size()) {
+                    if (std::memcmp(source.cur, p_.data(), p_.size()) != 0) {
+                        out.push_back(*source.cur++);
+                        continue;
+                    }
+                    source.cur += p_.size();
+                    out.append(p_);
+                    state = p_.size();
+                }
             }
-            const char c = *source.cur++;
-            state = step(state, c);
-            out.push_back(c);
-            if (state < p_.size())
-                continue;
+            if (state < p_.size()) {
+                const char c = *source.cur++;
+                state = step(state, c);
+                out.push_back(c);
+                if (state < p_.size())
+                    continue;
+            }
 
             out.resize(out.size() - p_.size());
             if (budget > 0)
@@ -115,8 +128,7 @@ private:
 
 }  // namespace
 
-void replacePlaceholders(std::string& text,
-                         const std::vector<std::pair<std::string, std::string>>& pairs) {
+void replacePlaceholders(std::string& text, const std::vector<PlaceholderPair>& pairs) {
     for (const auto& [placeholder, value] : pairs) {
         if (placeholder.empty())
             continue;

@@ -10,12 +10,15 @@
 // the whole contents tree, with one "{root_url}" per node.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace plovik {
 
-void replacePlaceholders(std::string& text,
-                         const std::vector<std::pair<std::string, std::string>>& pairs);
+// (placeholder, value); the texts must outlive the call.
+using PlaceholderPair = std::pair<std::string_view, std::string_view>;
+
+void replacePlaceholders(std::string& text, const std::vector<PlaceholderPair>& pairs);
 
 }  // namespace plovik

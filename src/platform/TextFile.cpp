@@ -59,11 +59,15 @@ std::string fromTextMode(std::string_view raw) {
 std::string toTextMode(std::string_view text) {
     std::string raw;
     raw.reserve(text.size() + text.size() / 32);
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+    // Line by line: generated pages run to megabytes, most of it between line breaks.
+    size_t from = 0;
+    for (size_t nl; (nl = text.find('\n', from)) != std::string_view::npos; from = nl + 1) {
+        raw.append(text.substr(from, nl - from));
+        if (nl == 0 || text[nl - 1] != '\r')
             raw.push_back('\r');
-        raw.push_back(text[i]);
+        raw.push_back('\n');
     }
+    raw.append(text.substr(from));
     return raw;
 }
 

@@ -122,6 +122,16 @@ TEST_F(NoFrameLayout, MissingPartsLeaveTheirPlaceholders) {
     EXPECT_NE(page.find("<nav>{tree}</nav>"), std::string::npos);
 }
 
+TEST_F(NoFrameLayout, EachPageGetsThePastedFilesAsTheyAreNow) {
+    EXPECT_NE(process("a.htm", "x", -1, "").find("'intro.htm'>Intro"), std::string::npos);
+    test::writeFile(out.path() / "HelpContent.html", "<ul><li>changed tree</li></ul>");
+    EXPECT_NE(process("b.htm", "x", -1, "").find("changed tree"), std::string::npos);
+    // A help page that has the tree page's name is rewritten like any other page; the pages
+    // after it get the rewritten file.
+    process("HelpContent.html", "own page", -1, "");
+    EXPECT_NE(process("c.htm", "x", -1, "").find("own page"), std::string::npos);
+}
+
 TEST_F(NoFrameLayout, LineBreaksOfThePageAreNotDoubled) {
     const std::string page =
         process("intro.htm", "<body><pre>one\r\ntwo\nthree</pre></body>", 0, "");

@@ -55,7 +55,7 @@ TEST(PlaceholderReplacer, AgreesWithTheLiteralRule) {
         if (!expected)
             continue;
         std::string fast = text;
-        replacePlaceholders(fast, pairs);
+        replacePlaceholders(fast, std::vector<PlaceholderPair>(pairs.begin(), pairs.end()));
         ASSERT_EQ(fast, *expected) << "text " << text;
     }
 }

@@ -125,7 +125,8 @@ void BuildJob::runBuild() {
     TableOfContents toc;
     if (!contentsFileName.empty()) {
         log("\r\n\r\nbuild content tree......", 0);
-        toc.ParseContentsFile(outputFolder + contentsFileName, chmPath);
+        toc.ParseContentsFile(outputFolder + contentsFileName, chmPath,
+                              contentsFileName.substr(0, contentsFileName.rfind('/') + 1));
         toc.WriteContentsPage(layout, templateFolder + "HelpContent.tpl",
                               outputFolder + "HelpContent.html");
         toc.GetStartPage(&firstTopic_);

@@ -1,8 +1,11 @@
 // The table-of-contents reader: one pass over the .hhc's lines, counting open lists, collecting
 // the PARAMs of each OBJECT into a node, then a pass that gives every node its parent.
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "pages/PageLinks.h"
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
 #include "platform/TextFile.h"
@@ -17,10 +20,49 @@ std::string fileNamePart(std::string_view chmPath) {
     return std::string(slash == std::string_view::npos ? chmPath : chmPath.substr(slash + 1));
 }
 
+// A relative link of a contents file that stands in a subfolder, as a path from the site root:
+// its path part resolved against that folder ("." and ".." segments taken out, never above the
+// root), its query or fragment kept as written.
+std::string fromContentsFolder(std::string_view link, std::string_view contentsFolder) {
+    if (contentsFolder.empty() || link.empty() || link.front() == '#' || link.front() == '/' ||
+        isExternalLink(link))
+        return std::string(link);
+    const std::size_t end = std::min(link.find('#'), link.find('?'));
+    const std::string path = std::string(contentsFolder) + "/" + std::string(link.substr(0, end));
+    std::vector<std::string_view> segments;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string_view segment = std::string_view(path).substr(start, slash - start);
+        start = slash + 1;
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            if (!segments.empty())
+                segments.pop_back();
+            continue;
+        }
+        segments.push_back(segment);
+    }
+    std::string resolved;
+    for (std::string_view segment : segments) {
+        if (!resolved.empty())
+            resolved += '/';
+        resolved += segment;
+    }
+    if (end != std::string_view::npos)
+        resolved += link.substr(end);
+    return resolved;
+}
+
 // A LOCAL value as a path in the output folder. Links of the form "ms-its:FILE::/PATH" keep PATH
 // when FILE is this help file; a link into another help file (or one that names no path) has no
-// page in this site, and its node is dropped: the result is false.
-bool normaliseLocal(std::string_view value, std::string_view chmFileName, std::string& local) {
+// page in this site, and its node is dropped: the result is false. Other links are relative to
+// the contents file, which matters when it stands in a subfolder.
+bool normaliseLocal(std::string_view value, std::string_view chmFileName,
+                    std::string_view contentsFolder, std::string& local) {
     constexpr std::string_view kScheme = "ms-its:";
     if (value.size() >= kScheme.size() && equalsNoCase(value.substr(0, kScheme.size()), kScheme)) {
         const std::size_t sep = value.find("::/", kScheme.size());
@@ -31,7 +73,7 @@ bool normaliseLocal(std::string_view value, std::string_view chmFileName, std::s
         local = cutToField(value.substr(sep + 3), kSitemapLocalWidth);
         return true;
     }
-    local = cutToField(value, kSitemapLocalWidth);
+    local = cutToField(fromContentsFolder(value, contentsFolder), kSitemapLocalWidth);
     return true;
 }
 
@@ -76,15 +118,19 @@ void assignParents(std::vector<SitemapNode>& nodes) {
 }  // namespace
 
 bool TableOfContents::ParseContentsFile(const std::filesystem::path& contentsPath,
-                                        std::string_view chmPath) {
+                                        std::string_view chmPath, std::string_view contentsFolder) {
     auto text = readTextFile(contentsPath);
     if (!text)
         return false;
-    ParseContentsText(*text, chmPath);
+    ParseContentsText(*text, chmPath, contentsFolder);
     return true;
 }
 
-void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_view chmPath) {
+void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_view chmPath,
+                                        std::string_view contentsFolder) {
+    // "Documents/" and "Documents" name the same folder.
+    while (!contentsFolder.empty() && contentsFolder.back() == '/')
+        contentsFolder.remove_suffix(1);
     chmFileName = fileNamePart(chmPath);
     nodes.clear();
     startPage.clear();
@@ -123,7 +169,7 @@ void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_vi
                 if (equalsNoCase(param.name, "NAME")) {
                     node.name = cutToField(param.value, kSitemapNameWidth);
                 } else if (equalsNoCase(param.name, "LOCAL")) {
-                    keep = normaliseLocal(param.value, chmFileName, node.local);
+                    keep = normaliseLocal(param.value, chmFileName, contentsFolder, node.local);
                 } else if (equalsNoCase(param.name, "IMAGENUMBER")) {
                     node.imageNumber = leadingInt(param.value);
                 }

@@ -24,10 +24,13 @@ public:
     std::vector<std::string> lines;  // the tree writer's output, empty outside it
 
     // Reads the .hhc at `contentsPath` (text mode); false, leaving the table empty, when it
-    // cannot be opened.
-    bool ParseContentsFile(const std::filesystem::path& contentsPath, std::string_view chmPath);
+    // cannot be opened. `contentsFolder` is the folder of the .hhc inside the site ("" at its
+    // root): the .hhc's relative links are relative to it, and become links from the root.
+    bool ParseContentsFile(const std::filesystem::path& contentsPath, std::string_view chmPath,
+                           std::string_view contentsFolder = {});
     // The same on text already read in text mode; replaces whatever the table held.
-    void ParseContentsText(std::string_view hhcText, std::string_view chmPath);
+    void ParseContentsText(std::string_view hhcText, std::string_view chmPath,
+                           std::string_view contentsFolder = {});
     // Copies startPage for the build's first topic. The help files' home platform turns its '/'
     // into its own separator here; on this platform '/' is the separator, so it stays.
     bool GetStartPage(std::string* out);

@@ -95,6 +95,23 @@ TEST(SitemapContents, MsItsLinksIntoThisHelpFileKeepTheirPathOthersDropTheNode) 
     EXPECT_EQ(toc.nodes[2].id, 2);
 }
 
+TEST(SitemapContents, LinksOfAContentsFileInASubfolderBecomeLinksFromTheRoot) {
+    TableOfContents toc;
+    toc.ParseContentsText("<BODY><UL>\n" + object("up", "../page%201.html#s?x") +
+                              object("here", "./sub/../a.htm") + object("rooted", "/b.htm") +
+                              object("too far", "../../../c.htm") +
+                              object("into", "ms-its:help.chm::/Documents/d.htm") +
+                              object("web", "http://example.org/") + "</UL>\n",
+                          "/x/help.chm", "Documents/");
+    std::vector<std::string> locals;
+    for (const auto& node : toc.nodes)
+        locals.push_back(node.local);
+    EXPECT_EQ(locals,
+              (std::vector<std::string>{"page%201.html#s?x", "Documents/a.htm", "/b.htm", "c.htm",
+                                        "Documents/d.htm", "http://example.org/"}));
+    EXPECT_EQ(toc.startPage, "page%201.html#s?x");
+}
+
 TEST(SitemapContents, ParentsSkipLevelsThatHaveNoNode) {
     const auto toc = parse("<UL>\n" + object("top") + "<UL>\n<UL>\n" + object("deep") + "</UL>\n" +
                            object("child") + "<UL>\n" + object("grandchild") + "</UL>\n</UL>\n" +

@@ -157,6 +157,10 @@ int runBuildCommand(const BuildOptions& options) {
         settings.shownavbutton = 0;
     if (options.noRelated)
         settings.showrelatedtopics = 0;
+    if (options.charset)
+        settings.charset = *options.charset;
+    if (options.noFixLinks)
+        settings.fixlinks = 0;
     // Without a project file, the title and entry page follow the CHM file as the wizard sets them.
     if (options.projectFile.empty()) {
         std::filesystem::path chm(settings.chmfile);
@@ -186,6 +190,8 @@ int runBuildCommand(const BuildOptions& options) {
     });
     CommandLineHost host(window);
 
+    if (!options.linksReport.empty())
+        job.linksReportPath = resolveAgainst(options.linksReport, cwd);
     if (!startBuild(job, settings, host))
         return host.refused ? 2 : 1;
 

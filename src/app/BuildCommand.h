@@ -20,6 +20,9 @@ struct BuildOptions {
     bool noSearch = false;
     bool noNav = false;
     bool noRelated = false;
+    std::optional<int> charset;  // 0 convert to UTF-8, 1 keep the bytes
+    bool noFixLinks = false;
+    std::string linksReport;  // file for the unresolved links, or empty
     bool log = false;      // print the log texts exactly as the job sends them
     bool verbose = false;  // also the container reader's diagnostic lines
 };

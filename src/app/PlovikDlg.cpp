@@ -47,10 +47,10 @@ CPlovikDlg::CPlovikDlg(DialogHost& host, BuildJob& job, std::string programFolde
                            "textarea_addhtmlheader", "textarea_addhtmlfooter",
                            "textarea_delhtmlheader", "textarea_delhtmlfooter"})
         DHtmlEvent(E::Change, id, [this] { SetModified(true); });
-    for (const char* id :
-         {"check_shownavigationbutton", "check_showreleatedtopics", "check_build_index",
-          "check_build_search", "checkbox_addhtmlheader", "checkbox_addhtmlfooter",
-          "checkbox_delhtmlheader", "checkbox_delhtmlfooter", "check_onSelTpl"})
+    for (const char* id : {"check_shownavigationbutton", "check_showreleatedtopics",
+                           "check_fixlinks", "check_build_index", "check_build_search",
+                           "checkbox_addhtmlheader", "checkbox_addhtmlfooter",
+                           "checkbox_delhtmlheader", "checkbox_delhtmlfooter", "check_onSelTpl"})
         DHtmlEvent(E::Click, id, [this] { SetModified(true); });
     DHtmlEvent(E::Change, "select_template", [this] { OnTemplateChange(); });
     DHtmlEvent(E::Click, "link_homepage", [] { ShellOpen(kHomePage); });
@@ -68,6 +68,7 @@ void CPlovikDlg::DoDataExchange(CDataExchange* dx) {
     DDX_DHtml_SelectIndex(dx, "select_template", v.selectedtemplate);
     DDX_DHtml_CheckBox(dx, "check_shownavigationbutton", v.shownavbutton);
     DDX_DHtml_CheckBox(dx, "check_showreleatedtopics", v.showrelatedtopics);
+    DDX_DHtml_CheckBox(dx, "check_fixlinks", v.fixlinks);
     DDX_DHtml_CheckBox(dx, "check_build_index", v.buildindex);
     DDX_DHtml_CheckBox(dx, "check_build_search", v.buildsearch);
     DDX_DHtml_CheckBox(dx, "checkbox_addhtmlheader", v.isaddheader);

@@ -1,5 +1,7 @@
 // Plovik: turns a compiled HTML help file (CHM) into a static web site.
 
+#include <map>
+
 #include <CLI/CLI.hpp>
 
 #include "app/BuildCommand.h"
@@ -36,6 +38,14 @@ int main(int argc, char** argv) {
     buildCmd->add_flag("--no-search", build.noSearch, "Do not build the full-text search");
     buildCmd->add_flag("--no-nav", build.noNav, "No previous/next buttons on the pages");
     buildCmd->add_flag("--no-related", build.noRelated, "No related-topic links on the pages");
+    buildCmd
+        ->add_option("--charset", build.charset,
+                     "auto: convert pages, contents and index to UTF-8; keep: leave their bytes")
+        ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"auto", 0}, {"keep", 1}}));
+    buildCmd->add_flag("--no-fix-links", build.noFixLinks,
+                       "Leave links that only resolve when case is ignored, and ms-its links");
+    buildCmd->add_option("--links-report", build.linksReport,
+                         "Write every link that still does not resolve, with its page, to FILE");
     buildCmd->add_flag("--log", build.log,
                        "Print the build log as it is produced (the default when the output is "
                        "not a terminal) instead of a one-line status");

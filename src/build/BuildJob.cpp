@@ -252,6 +252,8 @@ bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
     job.buildSearch = settings.version != 1 && settings.buildsearch != 0;
     job.showNavButtons = settings.shownavbutton != 0;
     job.showRelatedTopics = settings.showrelatedtopics != 0;
+    job.convertCharset = settings.charset != 1;
+    job.fixLinks = settings.fixlinks != 0;
 
     job.templateFolder = host.programFolder() + "template/" + *templateName;
     withTrailingSlash(job.templateFolder);

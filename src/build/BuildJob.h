@@ -64,7 +64,10 @@ public:
     bool showRelatedTopics = true;
     bool buildIndex = true;
     bool buildSearch = true;
-    std::string templateFolder;  // ends with '/'
+    bool convertCharset = true;   // pages, sitemaps and names to UTF-8
+    bool fixLinks = true;         // case repair and ms-its links
+    std::string linksReportPath;  // where to list unresolved links, or empty
+    std::string templateFolder;   // ends with '/'
     // Present exactly when the option is on.
     std::optional<std::string> addHeader;
     std::optional<std::string> addFooter;

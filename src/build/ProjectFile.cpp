@@ -39,6 +39,7 @@ const Key kKeys[] = {
     {"htmlsetting", "delhtmlheader", Kind::Html, nullptr, &ProjectSettings::delhtmlheader},
     {"htmlsetting", "isdelhtmlfooter", Kind::Int, &ProjectSettings::isdelhtmlfooter, nullptr},
     {"htmlsetting", "delhtmlfooter", Kind::Html, nullptr, &ProjectSettings::delhtmlfooter},
+    {"htmlsetting", "fixlinks", Kind::Int, &ProjectSettings::fixlinks, nullptr},
 };
 
 bool needsQuoting(std::string_view text) {

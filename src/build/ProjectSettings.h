@@ -31,7 +31,7 @@ struct ProjectSettings {
     std::string chmfile;
     std::string outputpath;
     std::string defaultindex;
-    int charset = 0;
+    int charset = 0;  // 0 convert pages and sitemaps to UTF-8, 1 keep their bytes
     std::string title;
     int selectedtemplate = 0;
     int shownavbutton = 1;
@@ -46,6 +46,7 @@ struct ProjectSettings {
     std::string delhtmlheader{kRemoveHeaderPlaceholder};
     int isdelhtmlfooter = 1;
     std::string delhtmlfooter{kRemoveFooterPlaceholder};
+    int fixlinks = 1;  // repair links for case-sensitive web servers
 
     bool operator==(const ProjectSettings&) const = default;
 };

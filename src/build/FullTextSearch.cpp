@@ -5,6 +5,7 @@
 #include "build/BuildJob.h"
 #include "build/JsString.h"
 #include "build/TemplateFiller.h"
+#include "build/UnicodeWords.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
@@ -223,7 +224,7 @@ void SearchKeywordList::add(std::string_view word, int page) {
     keywords_.push_back({std::move(stored), {page}});
 }
 
-std::vector<std::string> extractPageWordsFromText(std::string_view pageText) {
+std::vector<std::string> extractPageWordsFromText(std::string_view pageText, WordSplit split) {
     LineReader reader(pageText);
     std::string collected;
     bool inBody = false;
@@ -241,15 +242,18 @@ std::vector<std::string> extractPageWordsFromText(std::string_view pageText) {
         removeTags(line, collected);
     }
     std::vector<std::string> words;
-    tokenize(collected, words);
+    if (split == WordSplit::Unicode)
+        appendUnicodeWords(collected, words);
+    else
+        tokenize(collected, words);
     return words;
 }
 
-std::vector<std::string> extractPageWords(const std::string& pagePath) {
+std::vector<std::string> extractPageWords(const std::string& pagePath, WordSplit split) {
     auto text = readTextFile(pagePath);
     if (!text)
         return {};
-    return extractPageWordsFromText(*text);
+    return extractPageWordsFromText(*text, split);
 }
 
 void mergePageWords(SearchKeywordList& list, const std::vector<std::string>& words,
@@ -307,12 +311,14 @@ void writeHelpSearchPage(const std::string& pagePath, const std::string& templat
 
 bool buildSearchData(BuildJob& job, const std::vector<SitemapNode>& nodes) {
     SearchKeywordList list;
+    // Converted pages are UTF-8 and are read as characters; kept pages are bytes of any code page.
+    const WordSplit split = job.convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
     job.log("\r\nstart generate keyword......", 1);
     for (size_t n = 0; n < job.pageList.size(); ++n) {
         if (job.checkStop())
             return false;
         job.log("\r\n   parse keyword from:" + job.pageList[n] + "..", 0);
-        mergePageWords(list, extractPageWords(job.outputFolder + job.pageList[n]),
+        mergePageWords(list, extractPageWords(job.outputFolder + job.pageList[n], split),
                        static_cast<int>(n));
         job.log("....ok", 1);
     }

@@ -34,10 +34,16 @@ private:
     std::unordered_map<std::string, size_t> firstByWord_;
 };
 
+// How the visible text is cut into words: at the separator bytes of the search data's format, or
+// as UTF-8 characters (pages converted to UTF-8; see UnicodeWords.h). Both agree on ASCII text.
+enum class WordSplit { Bytes, Unicode };
+
 // The words of a page's text (read in text mode), in order, repeats included.
-std::vector<std::string> extractPageWordsFromText(std::string_view pageText);
+std::vector<std::string> extractPageWordsFromText(std::string_view pageText,
+                                                  WordSplit split = WordSplit::Bytes);
 // The same for a page file; an unreadable page has no words.
-std::vector<std::string> extractPageWords(const std::string& pagePath);
+std::vector<std::string> extractPageWords(const std::string& pagePath,
+                                          WordSplit split = WordSplit::Bytes);
 void mergePageWords(SearchKeywordList& list, const std::vector<std::string>& words, int pageNumber);
 
 // The bytes of the data file, as they are written in text mode. Returns false when the job was

@@ -20,6 +20,7 @@
 <script src="js/searchdata.js"></script>
 <script src="js/bridge.js"></script>
 <script src="js/listnav.js"></script>
+<script src="js/words.js"></script>
 <script src="js/search.js"></script>
 </body>
 </html>

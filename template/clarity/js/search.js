@@ -16,12 +16,12 @@
     var bridge = typeof PlovikBridge !== 'undefined' ? PlovikBridge : null;
     var K = typeof keywords !== 'undefined' && Array.isArray(keywords) ? keywords : [];
     var F = typeof files !== 'undefined' && Array.isArray(files) ? files : [];
-    var MIN_WORD = 3;   // the generator keeps no shorter words
+    var MIN_WORD = 3;   // bytes of UTF-8: the generator keeps no shorter letter runs
     var MAX_WORDS = 10;
     var PAGE = 50;
 
-    // Query words are split at the same characters as the topics' text was.
-    var SPLIT = /[\s.:,\[\]{}()\-|\/@?'"~$!;*#+\\_&=%^\u00a3\u00ac]+/;
+    // Query words are cut the same way as the topics' text was (js/words.js).
+    var W = PlovikWords;
 
     function lower(s) { return String(s).toLowerCase(); }
 
@@ -45,10 +45,10 @@
         var map = Object.create(null);
         for (var p = 0; p < F.length; p++) {
             if (!Array.isArray(F[p])) continue;
-            var parts = lower(F[p][0]).split(SPLIT);
+            var parts = W.tokens(lower(F[p][0]));
             for (var k = 0; k < parts.length; k++) {
-                var w = parts[k];
-                if (w.length < 2) continue;
+                var w = parts[k].word;
+                if (w.length < 2 && !parts[k].cjk) continue;
                 var l = map[w] || (map[w] = []);
                 if (l[l.length - 1] !== p) l.push(p);
             }
@@ -82,19 +82,25 @@
         return c;
     }
 
+    // The distinct words of a query, and those of them that the search data can hold: letter
+    // runs of MIN_WORD bytes or more, and every piece of a Chinese, Japanese or Korean run.
     function queryWords(text) {
-        var parts = lower(text).split(SPLIT);
-        var out = [];
+        var parts = W.tokens(lower(text));
+        var all = [], used = [];
         for (var k = 0; k < parts.length; k++) {
-            if (parts[k] && out.indexOf(parts[k]) < 0) out.push(parts[k]);
+            var w = parts[k].word;
+            if (all.indexOf(w) >= 0) continue;
+            all.push(w);
+            if (parts[k].cjk || W.utf8Length(w) >= MIN_WORD) used.push(w);
         }
-        return out;
+        return { all: all, used: used.slice(0, MAX_WORDS) };
     }
 
     function search(text) {
         var t0 = performance.now();
-        var all = queryWords(text);
-        var used = all.filter(function (w) { return w.length >= MIN_WORD; }).slice(0, MAX_WORDS);
+        var query = queryWords(text);
+        var all = query.all;
+        var used = query.used;
         for (var z = 0; z < touched.length; z++) {
             var q = touched[z];
             inText[q] = whole[q] = inTitle[q] = 0;
@@ -163,7 +169,7 @@
             var best = -1, len = 0;
             for (var j = 0; j < used.length; j++) {
                 var k = low.indexOf(used[j], at);
-                while (k > 0 && !SPLIT.test(low.charAt(k - 1))) k = low.indexOf(used[j], k + 1);
+                while (k > 0 && !W.startsWord(low, k)) k = low.indexOf(used[j], k + 1);
                 if (k >= 0 && (best < 0 || k < best)) { best = k; len = used[j].length; }
             }
             if (best < 0) break;

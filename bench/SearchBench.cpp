@@ -2,13 +2,14 @@
 // into keywords, writing "js/searchdata.js") on a help that has already been extracted, for all
 // its pages and for the first half of them, and reports each run's peak memory.
 //
-//   SearchBench EXTRACTED_FOLDER [REPEAT]
+//   SearchBench EXTRACTED_FOLDER [REPEAT [bytes]]
 //
 // EXTRACTED_FOLDER holds the help's files and its .hhc (what "plovik extract" or "7z x" gives);
 // the stage writes "HelpSearch.html" and "js/searchdata.js" into it. Every run is a child process
 // of its own, so that its peak resident memory is the stage's and nothing else's; each time is the
 // best of REPEAT runs (default 3), the two sizes taking turns, because on a shared machine the
-// disk and the processors are busy with other work at random.
+// disk and the processors are busy with other work at random. "bytes" cuts words by the byte rule
+// of kept pages instead of as UTF-8 characters.
 
 #include <algorithm>
 #include <chrono>
@@ -45,7 +46,7 @@ Help survey(const fs::path& folder) {
         for (char& c : ext)
             c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
         const std::string rel = entry.path().lexically_relative(folder).generic_string();
-        if (ext == ".htm" || ext == ".html")
+        if ((ext == ".htm" || ext == ".html") && rel != "HelpSearch.html")  // our own output
             help.pages.push_back(rel);
         if (ext == ".hhc" && help.contentsFile.empty())
             help.contentsFile = rel;
@@ -56,8 +57,11 @@ Help survey(const fs::path& folder) {
 
 // The stage as the build runs it: the contents tree first (its titles name the results), then
 // the search data. Returns the data file's size.
+bool g_bytes = false;
+
 std::uintmax_t runStage(const fs::path& folder, const Help& help, std::size_t pageCount) {
     BuildJob job;
+    job.convertCharset = !g_bytes;
     job.outputFolder = folder.string() + "/";
     job.templateFolder = std::string(PLOVIK_SOURCE_DIR) + "/template/clarity/";
     job.pageList.assign(help.pages.begin(), help.pages.begin() + static_cast<long>(pageCount));
@@ -104,11 +108,12 @@ Result runChild(const fs::path& folder, const Help& help, std::size_t pageCount)
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s EXTRACTED_FOLDER [REPEAT]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s EXTRACTED_FOLDER [REPEAT [bytes]]\n", argv[0]);
         return 2;
     }
     const fs::path folder = argv[1];
     const int repeat = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    g_bytes = argc > 3 && std::string(argv[3]) == "bytes";
     const Help help = survey(folder);
     std::printf("%zu pages, contents file %s\n", help.pages.size(),
                 help.contentsFile.empty() ? "(none)" : help.contentsFile.c_str());

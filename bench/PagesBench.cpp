@@ -22,6 +22,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "ExtractedHelp.h"
 #include "build/BuildJob.h"
 #include "pages/FrameHtmlProcessor.h"
 #include "pages/NoFrameHtmlProcessor.h"
@@ -33,33 +34,7 @@ using namespace plovik;
 
 namespace {
 
-std::string lowerExtension(const fs::path& path) {
-    std::string ext = path.extension().string();
-    for (char& c : ext)
-        c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    return ext;
-}
-
-struct Help {
-    std::vector<std::string> pages;  // relative, sorted
-    std::string contentsFile;        // relative, or empty
-};
-
-Help survey(const fs::path& folder) {
-    Help help;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file())
-            continue;
-        const std::string ext = lowerExtension(entry.path());
-        const std::string rel = entry.path().lexically_relative(folder).generic_string();
-        if (ext == ".htm" || ext == ".html")
-            help.pages.push_back(rel);
-        if (ext == ".hhc" && help.contentsFile.empty())
-            help.contentsFile = rel;
-    }
-    std::sort(help.pages.begin(), help.pages.end());
-    return help;
-}
+using Help = bench::ExtractedHelp;
 
 // User time (or user and system time) of this process so far.
 double cpuSeconds(bool withSystem = true) {
@@ -188,7 +163,7 @@ int main(int argc, char** argv) {
     const int onlyLayout = argc > 4 ? std::atoi(argv[4]) : -1;
     const int repeat = argc > 6 ? std::max(1, std::atoi(argv[6])) : 3;
 
-    Help help = survey(extracted);
+    Help help = bench::surveyExtractedHelp(extracted);
     if (argc > 5 && std::atol(argv[5]) > 0)
         help.pages.resize(std::min(help.pages.size(), std::size_t(std::atol(argv[5]))));
     std::printf("%zu pages, contents file %s\n", help.pages.size(),

@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ExtractedHelp.h"
 #include "build/BuildJob.h"
 #include "build/FullTextSearch.h"
 #include "pages/TableOfContents.h"
@@ -32,28 +33,7 @@ using namespace plovik;
 
 namespace {
 
-struct Help {
-    std::vector<std::string> pages;  // relative, sorted
-    std::string contentsFile;        // relative, or empty
-};
-
-Help survey(const fs::path& folder) {
-    Help help;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (!entry.is_regular_file())
-            continue;
-        std::string ext = entry.path().extension().string();
-        for (char& c : ext)
-            c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-        const std::string rel = entry.path().lexically_relative(folder).generic_string();
-        if ((ext == ".htm" || ext == ".html") && rel != "HelpSearch.html")  // our own output
-            help.pages.push_back(rel);
-        if (ext == ".hhc" && help.contentsFile.empty())
-            help.contentsFile = rel;
-    }
-    std::sort(help.pages.begin(), help.pages.end());
-    return help;
-}
+using Help = bench::ExtractedHelp;
 
 // The stage as the build runs it: the contents tree first (its titles name the results), then
 // the search data. Returns the data file's size.
@@ -114,7 +94,7 @@ int main(int argc, char** argv) {
     const fs::path folder = argv[1];
     const int repeat = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     g_bytes = argc > 3 && std::string(argv[3]) == "bytes";
-    const Help help = survey(folder);
+    const Help help = bench::surveyExtractedHelp(folder, {"HelpSearch.html"});
     std::printf("%zu pages, contents file %s\n", help.pages.size(),
                 help.contentsFile.empty() ? "(none)" : help.contentsFile.c_str());
 

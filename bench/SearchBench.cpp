@@ -35,9 +35,10 @@ namespace {
 
 using Help = bench::ExtractedHelp;
 
+bool g_bytes = false;  // cut words by the byte rule of kept pages
+
 // The stage as the build runs it: the contents tree first (its titles name the results), then
 // the search data. Returns the data file's size.
-bool g_bytes = false;
 
 std::uintmax_t runStage(const fs::path& folder, const Help& help, std::size_t pageCount) {
     BuildJob job;

@@ -5,9 +5,9 @@
 // again from the beginning, until none is left; a value that holds its own placeholder is not
 // searched again (the search resumes after it), so that the rule ends.
 //
-// This gives the same text as TemplateFiller::applyReplacements. Replacing in place costs a move
-// of the rest of the text per occurrence, which a no-frame page cannot afford: each of them holds
-// the whole contents tree, with one "{root_url}" per node.
+// Every template filling goes through here. Replacing in place would cost a move of the rest of
+// the text per occurrence, which a no-frame page cannot afford: each of them holds the whole
+// contents tree, with one "{root_url}" per node.
 
 #include <string>
 #include <string_view>

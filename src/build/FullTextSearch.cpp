@@ -6,6 +6,7 @@
 #include "build/JsString.h"
 #include "build/TemplateFiller.h"
 #include "build/UnicodeWords.h"
+#include "platform/AsciiCase.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
@@ -192,9 +193,7 @@ void tokenize(std::string_view text, std::vector<std::string>& words) {
             ++i;
         if (i - start >= kMinWordLength) {
             std::string word(text.substr(start, i - start));
-            for (char& c : word)
-                if (c >= 'A' && c <= 'Z')
-                    c = char(c - 'A' + 'a');
+            lowerAsciiInPlace(word);
             words.push_back(std::move(word));
         }
     }

@@ -5,6 +5,8 @@
 #include <iterator>
 #include <utility>
 
+#include "platform/AsciiCase.h"
+
 namespace plovik {
 
 namespace {
@@ -83,9 +85,7 @@ void pushLetters(std::string_view text, std::vector<std::string>& words) {
     if (text.size() < 3)
         return;
     std::string word(text);
-    for (char& c : word)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
+    lowerAsciiInPlace(word);
     words.push_back(std::move(word));
 }
 

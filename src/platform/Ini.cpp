@@ -8,6 +8,7 @@
 #include <climits>
 #include <string>
 
+#include "platform/AsciiCase.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
@@ -20,17 +21,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // The section name of a "[name]" line.
@@ -88,7 +78,7 @@ void IniFile::parse(std::string_view text) {
 std::optional<size_t> IniFile::findSection(std::string_view section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         auto name = sectionName(lines_[i].raw);
-        if (name && equalsIgnoreCase(*name, section))
+        if (name && equalsIgnoreAsciiCase(*name, section))
             return i;
     }
     return std::nullopt;
@@ -105,7 +95,7 @@ std::optional<size_t> IniFile::findKey(size_t sectionLine, std::string_view key)
     size_t end = sectionEnd(sectionLine);
     for (size_t i = sectionLine + 1; i < end; ++i) {
         auto kv = keyValue(lines_[i].raw);
-        if (kv && equalsIgnoreCase(kv->first, key))
+        if (kv && equalsIgnoreAsciiCase(kv->first, key))
             return i;
     }
     return std::nullopt;

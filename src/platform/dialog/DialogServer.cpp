@@ -14,6 +14,8 @@
 #include <random>
 #include <thread>
 
+#include "platform/AsciiCase.h"
+
 namespace plovik {
 
 namespace beast = boost::beast;
@@ -38,17 +40,6 @@ std::string randomToken() {
         token += hex[v & 15];
     }
     return token;
-}
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // Compares without an early exit, so the time taken says nothing about the token.
@@ -162,7 +153,7 @@ bool isLoopbackHost(std::string_view host, unsigned short port) {
     if (host.size() <= suffix.size() || host.substr(host.size() - suffix.size()) != suffix)
         return false;
     std::string_view name = host.substr(0, host.size() - suffix.size());
-    return name == "127.0.0.1" || equalsIgnoreCase(name, "localhost");
+    return name == "127.0.0.1" || equalsIgnoreAsciiCase(name, "localhost");
 }
 
 bool isOwnOrigin(std::string_view origin, unsigned short port) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/AsciiCase.h"
 #include "platform/dialog/DialogHost.h"
 #include "platform/dialog/HtmlText.h"
 #include "platform/dialog/MessageBox.h"
@@ -34,15 +35,11 @@ fs::path startFolder(const fs::path& wanted) {
     return "/";
 }
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool wildMatch(const char* n, const char* p) {
     // Iterative matcher: remembers the last '*' so that a mismatch retries from there.
     const char *star = nullptr, *resume = nullptr;
     while (*n) {
-        if (*p == '?' || (*p && *p != '*' && lower(*p) == lower(*n))) {
+        if (*p == '?' || (*p && *p != '*' && asciiLower(*p) == asciiLower(*n))) {
             ++n;
             ++p;
         } else if (*p == '*') {

@@ -1,0 +1,167 @@
+// Browser tests of sites built from real help files in other code pages (the shared corpus):
+// the tree shows the contents file's names as their code page spells them, topics with
+// non-ASCII names get their navigation, and the search page finds a Chinese term.
+//   node corpus.test.mjs --plovik PROGRAM --corpus DIR [--only TEXT]
+// Prints one line per test and "N passed, N failed"; without the corpus it prints that it skips.
+
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { Runner, assert, assertClean, eventually, launch, openPage, serve } from './harness.mjs';
+
+const args = Object.fromEntries(process.argv.slice(2).reduce((acc, a, i, all) => {
+    if (a.startsWith('--')) acc.push([a.slice(2), all[i + 1] && !all[i + 1].startsWith('--') ? all[i + 1] : true]);
+    return acc;
+}, []));
+const corpus = args.corpus && path.resolve(args.corpus);
+const plovik = path.resolve(args.plovik || 'build/plovik');
+const HELPS = [
+    { file: 'jsdk3-help-zh.chm', encoding: 'gbk', chinese: true, nonAsciiNames: true },
+    { file: 'chmbuilder-xtreme3d-ru.chm', encoding: 'windows-1251' },
+];
+if (!corpus || !HELPS.every((h) => fs.existsSync(path.join(corpus, 'chm', h.file)))) {
+    console.log('corpus not present: skipped');
+    process.exit(0);
+}
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'plovik-corpus-'));
+process.on('exit', () => fs.rmSync(work, { recursive: true, force: true }));
+
+function isUtf8(bytes) {
+    try {
+        new TextDecoder('utf-8', { fatal: true }).decode(bytes);
+        return true;
+    } catch {
+        return false;
+    }
+}
+
+function decodeEntities(text) {
+    return text.replace(/&(#x[0-9a-f]+|#\d+|amp|lt|gt|quot|apos|nbsp);/gi, (m, e) => {
+        const k = e.toLowerCase();
+        if (k[0] === '#') return String.fromCodePoint(k[1] === 'x' ? parseInt(k.slice(2), 16) : parseInt(k.slice(1), 10));
+        return { amp: '&', lt: '<', gt: '>', quot: '"', apos: "'", nbsp: '\u00a0' }[k];
+    });
+}
+
+// The names of the contents file's entries in order, decoded independently of Plovik: as UTF-8
+// when the file is valid UTF-8, else in the help's code page.
+function contentsNames(help) {
+    const raw = path.join(work, help.file + '.raw');
+    fs.mkdirSync(raw, { recursive: true });
+    execFileSync(plovik, ['extract', path.join(corpus, 'chm', help.file), raw], { stdio: 'ignore' });
+    const hhc = fs.readdirSync(raw).find((f) => /\.hhc$/i.test(f));
+    let bytes = fs.readFileSync(path.join(raw, hhc));
+    if (bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) bytes = bytes.subarray(3);
+    const text = new TextDecoder(isUtf8(bytes) ? 'utf-8' : help.encoding).decode(bytes);
+    const names = [];
+    for (const block of text.match(/<object[^>]*text\/sitemap[^>]*>[\s\S]*?<\/object>/gi) || []) {
+        const m = /<param\s+name\s*=\s*"name"\s+value\s*=\s*"([^"]*)"/i.exec(block);
+        if (m) names.push(decodeEntities(m[1]).trim());
+    }
+    return names;
+}
+
+function build(help, layout) {
+    const out = path.join(work, `${help.file}-${layout}`);
+    fs.mkdirSync(out, { recursive: true });
+    execFileSync(plovik, ['build', '--chm', path.join(corpus, 'chm', help.file), '--out', out, '--layout', layout, '--log'],
+        { stdio: 'ignore' });
+    return out;
+}
+
+// The page with the tree; the no-frame site's index.html moves on to the first topic.
+async function openTree(url) {
+    const page = await openPage(browser.context, url);
+    await page.waitForSelector('#pk-tree a', { state: 'attached' });
+    await page.waitForLoadState('load');
+    return page;
+}
+
+const runner = new Runner();
+const browser = await launch();
+const sites = [];
+for (const help of HELPS) {
+    const expected = contentsNames(help);
+    for (const layout of ['frame', 'noframe']) {
+        const dir = build(help, layout);
+        const server = await serve(dir);
+        sites.push(server);
+        const treeUrl = layout === 'frame' ? server.url + 'HelpContent.html' : server.url + 'index.html';
+
+        runner.add(`${help.file} ${layout}: the tree shows the contents' names in their own letters`, async () => {
+            const page = await openTree(treeUrl);
+            try {
+                // Said, not guessed: a browser's guess can hide a page that declares nothing.
+                const charset = await page.evaluate(() => document.characterSet);
+                assert(charset === 'UTF-8', `the tree page is read as ${charset}`);
+                const shown = await page.$$eval('#pk-tree a', (as) => as.map((a) => a.textContent.trim()));
+                assert(expected.length > 0, 'the contents file has no names');
+                assert(shown.length === expected.length, `${shown.length} names shown, ${expected.length} in the contents file`);
+                const wrong = shown.findIndex((s, i) => s !== expected[i]);
+                assert(wrong < 0, `name ${wrong}: shown "${shown[wrong]}", contents file "${expected[wrong]}"`);
+                assert(shown.some((s) => /[^\x00-\x7f]/.test(s)), 'no non-ASCII name to compare');
+            } finally {
+                await page.close();
+            }
+        });
+
+        if (help.nonAsciiNames) runner.add(`${help.file} ${layout}: a topic with a non-ASCII name has its navigation`, async () => {
+            const tree = await openTree(treeUrl);
+            let href;
+            try {
+                href = await tree.$$eval('#pk-tree a[href]', (as) =>
+                    as.map((a) => a.href).find((h) => /%[89a-f][0-9a-f]/i.test(new URL(h).pathname)));
+            } finally {
+                await tree.close();
+            }
+            assert(href, 'no topic with a non-ASCII name in the tree');
+            const topic = await openPage(browser.context, href);
+            try {
+                assertClean(topic);
+                const html = await topic.content();
+                assert(/(prev|next)\.gif/.test(html), `${href} has no navigation buttons`);
+            } finally {
+                await topic.close();
+            }
+        });
+
+        if (help.chinese && layout === 'frame') {
+            runner.add(`${help.file} frame: search finds a Chinese term of a topic's text`, async () => {
+                const data = fs.readFileSync(path.join(dir, 'js/searchdata.js'), 'utf8');
+                const files = JSON.parse(data.slice(data.indexOf('var files = ') + 12).replace(/;\s*$/, ''));
+                // A term of the first topic whose text has two Han characters in a row.
+                let term = null, topicIndex = -1;
+                for (let i = 0; i < files.length && !term; i++) {
+                    const topic = await openPage(browser.context, server.url + encodeURI(files[i][1]));
+                    try {
+                        const text = await topic.evaluate(() => document.body ? document.body.innerText : '');
+                        const m = /[\u4e00-\u9fff]{2,4}/.exec(text);
+                        if (m) { term = m[0]; topicIndex = i; }
+                    } finally {
+                        await topic.close();
+                    }
+                }
+                assert(term, 'no topic with Chinese text');
+                const search = await openPage(browser.context, server.url + 'HelpSearch.html');
+                try {
+                    await search.fill('#pk-query', term);
+                    await eventually(async () => (await search.$$('#pk-results .pk-row')).length > 0, `"${term}" finds nothing`);
+                    const found = await search.$$eval('#pk-results .pk-row .pk-hit-path, #pk-results .pk-row', (rows) =>
+                        rows.map((r) => r.getAttribute('href')).filter(Boolean));
+                    const wanted = files[topicIndex][1].split('/').map(encodeURIComponent).join('/');
+                    assert(found.includes(wanted), `"${term}" does not list ${files[topicIndex][1]}`);
+                    assertClean(search);
+                } finally {
+                    await search.close();
+                }
+            });
+        }
+    }
+}
+
+const ok = await runner.run(args.only);
+for (const s of sites) await s.close();
+await browser.close();
+process.exit(ok ? 0 : 1);

@@ -44,10 +44,12 @@ FakePage::FakePage(DialogServer& server) : server_(server) {
             c.ws.write(net::buffer(text), ec);
         };
         {
+            // Notified under the lock: once the constructor sees `up` it returns, and its
+            // condition variable is gone.
             std::lock_guard lock(ready);
             up = true;
+            connected.notify_all();
         }
-        connected.notify_all();
         // No greeting: this page is there before any dialog opens, so it has nothing to ask for
         // (a greeting is what a reloaded page sends).
         for (;;) {

@@ -1,0 +1,36 @@
+#pragma once
+
+// The names of every file a build wrote out of the help file, looked up as they are and with
+// ASCII letter case ignored: the help was made for a file system that ignores case, the site is
+// served by one that does not.
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace plovik {
+
+class StoredFileIndex {
+public:
+    explicit StoredFileIndex(std::vector<std::string> names);
+    StoredFileIndex(const StoredFileIndex&) = delete;
+    StoredFileIndex& operator=(const StoredFileIndex&) = delete;
+
+    // A stored file of exactly this name, or a folder that holds an "index.html".
+    bool exists(std::string_view name) const;
+
+    // The one stored name that equals `name` when ASCII case is ignored; nullptr when there is
+    // none or when several names differ only in case (then no choice would be right).
+    const std::string* foldedMatch(std::string_view name) const;
+
+private:
+    std::vector<std::string> names_;
+    std::unordered_set<std::string_view> exact_;
+    // Lower-cased name -> index into names_, or kSeveral.
+    std::unordered_map<std::string, std::size_t> folded_;
+    mutable std::string key_;
+};
+
+}  // namespace plovik

@@ -1,7 +1,7 @@
 #pragma once
 
 // Repair of the links a help file was written with, for a site served by a case-sensitive web
-// server: a local link that names no stored file as written, but exactly one when ASCII case is
+// server: a local link that names no stored file as written, but exactly one when case is
 // ignored, is rewritten to that file's name; a link of the help viewer's own schemes ("ms-its:",
 // "mk:@MSITStore:", "its:") into this same help file becomes a relative link. Every repaired and
 // every still unresolved local link is counted, and the unresolved ones are kept for a report.

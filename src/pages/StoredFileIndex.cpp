@@ -6,11 +6,60 @@ namespace {
 
 constexpr std::size_t kSeveral = static_cast<std::size_t>(-1);
 
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80                   ? 1
+                             : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                           : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+// The lower-case letter of a two-byte UTF-8 capital of Latin-1, Greek or Cyrillic, whose small
+// letter takes two bytes too; 0 for anything else.
+unsigned lowerOfTwoByte(unsigned cp) {
+    if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) ||
+        (cp >= 0x410 && cp <= 0x42F))
+        return cp + 0x20;
+    if (cp >= 0x400 && cp <= 0x40F)
+        return cp + 0x50;
+    return 0;
+}
+
+// The name with its capitals made small: ASCII letters always, the letters above when the name
+// is UTF-8. Every letter keeps its byte length, so the two names align byte for byte.
 void lowerInto(std::string_view text, std::string& out) {
     out.assign(text);
-    for (char& c : out)
+    bool wide = false;
+    for (char& c : out) {
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
+        else if (static_cast<unsigned char>(c) >= 0x80)
+            wide = true;
+    }
+    if (!wide || !isValidUtf8(out))
+        return;
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(out[i]);
+        if (lead < 0xC2 || lead >= 0xE0)
+            continue;
+        const unsigned cp =
+            ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(out[i + 1]) & 0x3Fu);
+        if (const unsigned small = lowerOfTwoByte(cp)) {
+            out[i] = static_cast<char>(0xC0 | (small >> 6));
+            out[i + 1] = static_cast<char>(0x80 | (small & 0x3F));
+        }
+        ++i;
+    }
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 
 // The names of every file a build wrote out of the help file, looked up as they are and with
-// ASCII letter case ignored: the help was made for a file system that ignores case, the site is
-// served by one that does not.
+// letter case ignored: the help was made for a file system that ignores case, the site is served
+// by one that does not. Case is ASCII case, and in UTF-8 names also that of the Latin-1, Greek
+// and Cyrillic letters.
 
 #include <string>
 #include <string_view>
@@ -21,7 +22,7 @@ public:
     // A stored file of exactly this name, or a folder that holds an "index.html".
     bool exists(std::string_view name) const;
 
-    // The one stored name that equals `name` when ASCII case is ignored; nullptr when there is
+    // The one stored name that equals `name` when case is ignored; nullptr when there is
     // none or when several names differ only in case (then no choice would be right).
     const std::string* foldedMatch(std::string_view name) const;
 

@@ -83,6 +83,27 @@ TEST(LinkRepair, LeavesAmbiguousMissingAndForeignLinksAlone) {
                   });
 }
 
+TEST(LinkRepair, IgnoresTheCaseOfLatinGreekAndCyrillicLettersInUtf8Names) {
+    const LinkRepair repair({"\xD1\x84\xD1\x83\xD0\xBD\xD0\xBA.htm",  // функ.htm
+                             "Caf\xC3\xA9/\xCE\xB1.htm",              // Café/α.htm
+                             "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0.htm",  // Ёлка.htm
+                             "\xC4\xE9.htm"},                         // not UTF-8
+                            "help.chm");
+    check(repair,
+          {
+              {"", "\xD0\xA4\xD0\xA3\xD0\x9D\xD0\x9A.htm", Outcome::Repaired,
+               "\xD1\x84\xD1\x83\xD0\xBD\xD0\xBA.htm"},
+              {"", "%D0%A4\xD1\x83\xD0\xBD\xD0\xBA.htm", Outcome::Repaired,
+               "%D1%84\xD1\x83\xD0\xBD\xD0\xBA.htm"},
+              {"", "CAF\xC3\x89/\xCE\x91.HTM", Outcome::Repaired, "Caf\xC3\xA9/\xCE\xB1.htm"},
+              {"", "\xD1\x91\xD0\x9B\xD0\x9A\xD0\x90.htm", Outcome::Repaired,
+               "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0.htm"},
+              // Bytes of a code page are not letters to us: only their ASCII case is ignored.
+              {"", "\xE4\xE9.HTM", Outcome::Unresolved, "\xE4\xE9.HTM"},
+              {"", "\xC4\xE9.HTM", Outcome::Repaired, "\xC4\xE9.htm"},
+          });
+}
+
 TEST(LinkRepair, ClimbsOutOfAFolderSpelledDifferentlyInTheTarget) {
     // "Sub" and "sub" are two folders on disk; only a link through "sub" reaches c.htm.
     const LinkRepair repair = makeRepair();

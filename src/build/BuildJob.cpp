@@ -7,9 +7,11 @@
 #include "chm/Extraction.h"
 #include "pages/EntryFileName.h"
 #include "pages/FrameHtmlProcessor.h"
+#include "pages/LinkRepair.h"
 #include "pages/NoFrameHtmlProcessor.h"
 #include "pages/TableOfContents.h"
 #include "platform/FileSystem.h"
+#include "platform/TextFile.h"
 
 namespace plovik {
 
@@ -82,6 +84,9 @@ void BuildJob::releaseJobBuffers() {
     pageList.shrink_to_fit();
     contentsFileName.clear();
     indexFileName.clear();
+    fileList.clear();
+    fileList.shrink_to_fit();
+    linkRepair = nullptr;
     addHeader.reset();
     addFooter.reset();
     removeHeader.reset();
@@ -122,11 +127,20 @@ void BuildJob::runBuild() {
     if (stopped() || checkStop())
         return;
 
+    // Only a help that gave files has links to repair; an unreadable one builds as before.
+    std::optional<LinkRepair> repair;
+    if (fixLinks && !fileList.empty()) {
+        repair.emplace(fileList, chmPath);
+        linkRepair = &*repair;
+    }
+
     TableOfContents toc;
     if (!contentsFileName.empty()) {
         log("\r\n\r\nbuild content tree......", 0);
         toc.ParseContentsFile(outputFolder + contentsFileName, chmPath,
                               contentsFileName.substr(0, contentsFileName.rfind('/') + 1));
+        if (repair)
+            repair->repairContents(toc.nodes, toc.startPage, contentsFileName);
         toc.WriteContentsPage(layout, templateFolder + "HelpContent.tpl",
                               outputFolder + "HelpContent.html");
         toc.GetStartPage(&firstTopic_);
@@ -173,6 +187,7 @@ void BuildJob::runBuild() {
         p.m_addFooter = addFooter.has_value();
         p.m_footer = addFooter;
         p.m_title = title;
+        p.m_linkRepair = linkRepair;
     };
     if (layout == 0) {
         CFrameHtmlProcessor processor(*this);
@@ -206,6 +221,12 @@ void BuildJob::runBuild() {
         copyFolder(templateFolder + folder, outputFolder + folder);
     log("ok\r\n", 1);
 
+    if (repair) {
+        std::string summary = repair->summary();
+        if (!linksReportPath.empty() && !writeBinaryFile(linksReportPath, repair->report()))
+            summary += "links report could not be written: " + linksReportPath + "\r\n";
+        log(summary, 0);
+    }
     log("\r\nDone.", 1);
     releaseJobBuffers();
     jobRunning = false;

@@ -19,6 +19,7 @@
 namespace plovik {
 
 class BuildJob;
+class LinkRepair;
 
 // What the build start needs from the front end that drives it.
 class BuildHost {
@@ -78,6 +79,9 @@ public:
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order
     std::string contentsFileName;       // the .hhc, relative, or empty
     std::string indexFileName;          // the .hhk, relative, or empty
+    std::vector<std::string> fileList;  // every file written, relative, in directory order
+    // The link repair of this run while it lasts; null when links are left as they are.
+    LinkRepair* linkRepair = nullptr;
 
     // The one log text being handed to the window; read by the window's thread while the job
     // waits for its WM_BUILD_LOG.

@@ -4,6 +4,7 @@
 #include "build/JsString.h"
 #include "build/ProjectSettings.h"
 #include "build/TemplateFiller.h"
+#include "pages/LinkRepair.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
@@ -38,6 +39,8 @@ void buildKeywordIndex(BuildJob& job, const TableOfContents& toc) {
     if (!job.indexFileName.empty()) {
         if (auto hhk = readTextFile(job.outputFolder + job.indexFileName))
             ParseIndexFile(indexList, *hhk);
+        if (job.linkRepair)
+            job.linkRepair->repairIndex(indexList, job.indexFileName);
     }
     if (indexList.empty()) {
         for (const SitemapNode& node : toc.nodes)

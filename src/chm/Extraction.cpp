@@ -54,6 +54,7 @@ std::string_view extensionOf(std::string_view relative) {
 }
 
 void noteWrittenFile(BuildJob& job, std::string_view relative) {
+    job.fileList.emplace_back(relative);
     const std::string_view ext = extensionOf(relative);
     if (equalsIgnoringCase(ext, ".hhk")) {
         job.indexFileName = relative;

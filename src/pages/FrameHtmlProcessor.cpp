@@ -87,13 +87,14 @@ bool CFrameHtmlProcessor::WriteLeftPanel() {
     return true;
 }
 
-bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::string&, int,
+bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::string& relPath, int,
                                       const std::string&) {
     if (fullPath.empty())
         return false;
     auto page = ReadWholeFile(fullPath);
     if (!page)
         return false;
+    const bool repaired = RepairLinks(*page, relPath);
     m_job.log("..", 0);
 
     if (m_showNavButtons) {
@@ -105,9 +106,9 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
     if (m_addFooter)
         InsertBeforeBodyEnd(*page, m_footer.value_or(std::string()));
     if (m_removeHeader)
-        RemoveText(*page, m_headerToRemove.value_or(std::string()));
+        RemoveText(*page, FragmentFor(m_headerToRemove, relPath, repaired));
     if (m_removeFooter)
-        RemoveText(*page, m_footerToRemove.value_or(std::string()));
+        RemoveText(*page, FragmentFor(m_footerToRemove, relPath, repaired));
     m_job.log("..", 0);
 
     // The link is written into this page, so it climbs to the site root first.

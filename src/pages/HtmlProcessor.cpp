@@ -4,6 +4,7 @@
 #include "pages/HtmlProcessor.h"
 
 #include "build/BuildJob.h"
+#include "pages/LinkRepair.h"
 #include "pages/PageLinks.h"
 #include "pages/TocIndex.h"
 #include "platform/TextFile.h"
@@ -128,6 +129,18 @@ bool CHtmlProcessor::BuildRelatedTopics(const std::string& fullPath) {
     text += "</div>";
     m_relatedTopics = std::move(text);
     return true;
+}
+
+bool CHtmlProcessor::RepairLinks(std::string& page, std::string_view relPath) {
+    return m_linkRepair && m_linkRepair->repairPage(page, relPath);
+}
+
+std::string CHtmlProcessor::FragmentFor(const std::optional<std::string>& fragment,
+                                        std::string_view relPath, bool repaired) {
+    std::string text = fragment.value_or(std::string());
+    if (repaired && m_linkRepair)
+        m_linkRepair->repairUncounted(text, relPath);
+    return text;
 }
 
 std::optional<std::string> CHtmlProcessor::ReadWholeFile(const std::string& path) {

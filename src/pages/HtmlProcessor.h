@@ -15,6 +15,7 @@
 namespace plovik {
 
 class BuildJob;
+class LinkRepair;
 class TocIndex;
 
 class CHtmlProcessor {
@@ -70,10 +71,19 @@ public:
     std::optional<std::string> m_footerToRemove;
     bool m_showNavButtons = false;
     bool m_showRelatedTopics = false;
+    // Repairs the links of every page, or null when they stay as they are.
+    LinkRepair* m_linkRepair = nullptr;
 
 protected:
     // The page's path relative to the output folder.
     std::string_view RelativePath(std::string_view fullPath) const;
+
+    // The page's own links, repaired before anything is added to it; true when it changed.
+    bool RepairLinks(std::string& page, std::string_view relPath);
+    // A fragment to remove, as it reads in a page whose links were repaired (`repaired`), so
+    // that it still matches what the user copied from the original page.
+    std::string FragmentFor(const std::optional<std::string>& fragment, std::string_view relPath,
+                            bool repaired);
 
     BuildJob& m_job;
 

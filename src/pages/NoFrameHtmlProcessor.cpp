@@ -32,19 +32,20 @@ bool CNoFrameHtmlProcessor::SetTemplatePaths() {
     return true;
 }
 
-bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::string&, int tocId,
-                                        const std::string& tocTitle) {
+bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::string& relPath,
+                                        int tocId, const std::string& tocTitle) {
     if (fullPath.empty())
         return false;
     auto page = ReadWholeFile(fullPath);
     if (!page)
         return false;
+    const bool repaired = RepairLinks(*page, relPath);
     m_job.log(".", 0);
 
     if (m_removeHeader)
-        RemoveText(*page, m_headerToRemove.value_or(std::string()));
+        RemoveText(*page, FragmentFor(m_headerToRemove, relPath, repaired));
     if (m_removeFooter)
-        RemoveText(*page, m_footerToRemove.value_or(std::string()));
+        RemoveText(*page, FragmentFor(m_footerToRemove, relPath, repaired));
     ExtractTitle(*page);
     if (containsUntitled(m_pageTitle))
         m_pageTitle.clear();

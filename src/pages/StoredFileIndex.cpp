@@ -1,0 +1,102 @@
+#include "pages/StoredFileIndex.h"
+
+namespace plovik {
+
+namespace {
+
+constexpr std::size_t kSeveral = static_cast<std::size_t>(-1);
+
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80                   ? 1
+                             : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0 ? 3
+                             : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                           : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+// The lower-case letter of a two-byte UTF-8 capital of Latin-1, Greek or Cyrillic, whose small
+// letter takes two bytes too; 0 for anything else.
+unsigned lowerOfTwoByte(unsigned cp) {
+    if ((cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) || (cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) ||
+        (cp >= 0x410 && cp <= 0x42F))
+        return cp + 0x20;
+    if (cp >= 0x400 && cp <= 0x40F)
+        return cp + 0x50;
+    return 0;
+}
+
+// The name with its capitals made small: ASCII letters always, the letters above when the name
+// is UTF-8. Every letter keeps its byte length, so the two names align byte for byte.
+void lowerInto(std::string_view text, std::string& out) {
+    out.assign(text);
+    bool wide = false;
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        else if (static_cast<unsigned char>(c) >= 0x80)
+            wide = true;
+    }
+    if (!wide || !isValidUtf8(out))
+        return;
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(out[i]);
+        if (lead < 0xC2 || lead >= 0xE0)
+            continue;
+        const unsigned cp =
+            ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(out[i + 1]) & 0x3Fu);
+        if (const unsigned small = lowerOfTwoByte(cp)) {
+            out[i] = static_cast<char>(0xC0 | (small >> 6));
+            out[i + 1] = static_cast<char>(0x80 | (small & 0x3F));
+        }
+        ++i;
+    }
+}
+
+}  // namespace
+
+StoredFileIndex::StoredFileIndex(std::vector<std::string> names) : names_(std::move(names)) {
+    exact_.reserve(names_.size());
+    folded_.reserve(names_.size());
+    std::string key;
+    for (std::size_t k = 0; k < names_.size(); ++k) {
+        // A help can hold the same name twice; that is one file on disk, not two choices.
+        if (!exact_.insert(names_[k]).second)
+            continue;
+        lowerInto(names_[k], key);
+        auto [it, added] = folded_.emplace(key, k);
+        if (!added)
+            it->second = kSeveral;
+    }
+}
+
+bool StoredFileIndex::exists(std::string_view name) const {
+    if (exact_.count(name) > 0)
+        return true;
+    if (name.empty())
+        return false;
+    key_.assign(name);
+    if (key_.back() != '/')
+        key_ += '/';
+    key_ += "index.html";
+    return exact_.count(key_) > 0;
+}
+
+const std::string* StoredFileIndex::foldedMatch(std::string_view name) const {
+    lowerInto(name, key_);
+    auto it = folded_.find(key_);
+    if (it == folded_.end() || it->second == kSeveral)
+        return nullptr;
+    return &names_[it->second];
+}
+
+}  // namespace plovik

@@ -16,9 +16,11 @@ function escapeRegExp(s) {
 }
 
 // A scratch home folder with the sample help file in it, and a stand-in for xdg-open that writes
-// down what it was asked to open instead of starting a desktop program.
-export function scratchHome(repo, name = 'home') {
-    const root = fs.mkdtempSync(path.join(os.tmpdir(), 'plovik-wizard-'));
+// down what it was asked to open instead of starting a desktop program. A fixed root (which must
+// not exist yet) gives pictures that show the same paths on every run.
+export function scratchHome(repo, name = 'home', fixedRoot = null) {
+    if (fixedRoot && fs.existsSync(fixedRoot)) throw new Error(`${fixedRoot} is in the way`);
+    const root = fixedRoot || fs.mkdtempSync(path.join(os.tmpdir(), 'plovik-wizard-'));
     const home = path.join(root, name);
     const bin = path.join(root, 'bin');
     for (const dir of [home, bin, path.join(root, 'xdg', 'config'), path.join(root, 'xdg', 'data'),
@@ -47,7 +49,7 @@ export function scratchHome(repo, name = 'home') {
 
 // Starts the program and waits for the address it prints.
 export function startPlovik(program, scratch, args = []) {
-    const child = spawn(program, ['--no-browser', ...args], {
+    const child = spawn(path.resolve(program), ['--no-browser', ...args], {
         cwd: scratch.home,
         env: { ...process.env, ...scratch.env },
         stdio: ['ignore', 'pipe', 'pipe'],
@@ -64,6 +66,7 @@ export function startPlovik(program, scratch, args = []) {
         child.stdout.on('data', look);
         child.stderr.on('data', (c) => { output += c; });
         child.on('exit', () => { clearTimeout(timer); reject(new Error(`plovik ended before printing an address: ${output}`)); });
+        child.on('error', (e) => { clearTimeout(timer); reject(e); });
     });
     return address.then((url) => {
         const u = new URL(url);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the two sample sites from examples/ with the plovik program and runs the browser tests
-# against them in Chromium. Prints "N passed, N failed"; exits non-zero when a test fails.
+# against them in Chromium, then drives the wizard itself (wizard.test.mjs). Each test file prints
+# "N passed, N failed"; exits non-zero when a test fails.
 #   tests/browser/run.sh [--only TEXT]
 # PLOVIK_BUILD names the build folder (default build/); it is built first when needed.
 set -euo pipefail
@@ -30,4 +31,7 @@ for layout in frame noframe; do
     fi
 done
 
-node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" "$@"
+status=0
+node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" "$@" || status=1
+node "$here/wizard.test.mjs" --program "$build/plovik" "$@" || status=1
+exit $status

@@ -175,15 +175,24 @@ json DialogHost::command(int dialogId, const json& commands) {
 
 void DialogHost::pumpOnce(std::chrono::milliseconds timeout) {
     window_.pumpMessages(timeout);
+    bool gone = false;
     bool report = false;
     {
         std::lock_guard lock(mutex_);
-        if (goneSince_ && !goneReported_ &&
-            std::chrono::steady_clock::now() - *goneSince_ > pageGoneGrace) {
+        gone = goneSince_ && std::chrono::steady_clock::now() - *goneSince_ > pageGoneGrace;
+        // The first dialog hears of it only once it is the only one open: a child's loop runs
+        // above the first dialog's handler, which cannot end the program from inside it.
+        if (gone && !goneReported_ && stack_.size() <= 1) {
             goneReported_ = true;
             report = true;
         }
     }
+    // Nobody is left to answer a child dialog, so each one ends as cancelled and its loop
+    // unwinds (one opened meanwhile as well); a completion dialog so lets the job finish.
+    if (gone)
+        for (size_t i = 1; i < stack_.size(); ++i)
+            if (!stack_[i]->ended_)
+                stack_[i]->EndDialog(IDCANCEL);
     if (report && onPageGone)
         onPageGone();
 }

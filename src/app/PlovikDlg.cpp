@@ -55,6 +55,12 @@ CPlovikDlg::CPlovikDlg(DialogHost& host, BuildJob& job, std::string programFolde
     DHtmlEvent(E::Change, "select_template", [this] { OnTemplateChange(); });
     DHtmlEvent(E::Click, "link_homepage", [] { ShellOpen(kHomePage); });
     m_host.onPageGone = [this] { OnPageGone(); };
+    m_host.onIdle = [this] { FlushLog(false); };
+}
+
+CPlovikDlg::~CPlovikDlg() {
+    m_host.onPageGone = nullptr;
+    m_host.onIdle = nullptr;
 }
 
 void CPlovikDlg::DoDataExchange(CDataExchange* dx) {
@@ -359,15 +365,28 @@ void CPlovikDlg::LogAppend(LPARAM lParam) {
         ++m_logLineCount;
     m_logLineCount %= 100;
     m_logText += m_job.logText;
-    SetElementValue("textarea_log", m_logText);
+    m_logDirty = true;
+    // The text reaching its hundredth line is shown before it restarts.
+    FlushLog(m_logLineCount == 0);
     if (m_logLineCount == 0) {
         m_logText = "......\r\n";
         m_logLineCount = 1;
+        m_logDirty = true;
     }
+}
+
+void CPlovikDlg::FlushLog(bool now) {
+    const auto time = std::chrono::steady_clock::now();
+    if (!m_logDirty || (!now && time - m_logShownAt < kLogRefresh))
+        return;
+    m_logDirty = false;
+    m_logShownAt = time;
+    SetElementValue("textarea_log", m_logText);
     ClickElement("button_logstatus");
 }
 
 void CPlovikDlg::BuildFinished() {
+    FlushLog(true);
     // A finished build gives Build and Stop back their looks, as Stop does.
     ClickElement("button_enableBuild");
     ClickElement("button_disableStop");

@@ -1,5 +1,6 @@
 #include "app/PlovikDlg.h"
 
+#include <thread>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -185,7 +186,24 @@ TEST_F(PlovikDlgTest, LogRestartsAfterAHundredCountedLines) {
     EXPECT_EQ(dlg->m_logText, "......\r\n");
     job.logText = "next";
     dlg->LogAppend(0);
+    // A text that follows at once reaches the page when the refresh time is over.
+    std::this_thread::sleep_for(CPlovikDlg::kLogRefresh);
+    dlg->FlushLog(false);
     EXPECT_EQ(wizard().elements["textarea_log"].value, "......\r\nnext");
+}
+
+TEST_F(PlovikDlgTest, AStreamOfLogTextsCostsTheJobFewRoundTripsToThePage) {
+    open();
+    const int before = wizard().commands;
+    for (int i = 0; i < 2000; ++i) {
+        job.logText = "\r\n   parse keyword from:page.htm......ok";
+        dlg->LogAppend(i % 2);
+    }
+    // Well under one command per text, even on a slow machine; each shown text is complete.
+    EXPECT_LT(wizard().commands - before, 200);
+    std::this_thread::sleep_for(CPlovikDlg::kLogRefresh);
+    dlg->FlushLog(false);
+    EXPECT_EQ(wizard().elements["textarea_log"].value, dlg->m_logText);
 }
 
 TEST_F(PlovikDlgTest, BuildFromTheWizardLogsToTheEndAndShowsTheCompletionDialog) {

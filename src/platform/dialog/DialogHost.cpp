@@ -195,6 +195,8 @@ void DialogHost::pumpOnce(std::chrono::milliseconds timeout) {
                 stack_[i]->EndDialog(IDCANCEL);
     if (report && onPageGone)
         onPageGone();
+    if (onIdle)
+        onIdle();
 }
 
 void DialogHost::setTitle(const std::string& title) {

@@ -58,6 +58,9 @@ public:
 
     // Called once when the page has been gone for longer than the grace time.
     std::function<void()> onPageGone;
+    // Called after every round of the message loop, in any dialog's loop, for work that waits
+    // for a quiet moment or for its time.
+    std::function<void()> onIdle;
     std::chrono::milliseconds pageGoneGrace{5000};
     std::chrono::milliseconds commandTimeout{5000};
 

@@ -35,7 +35,7 @@ void MessageQueue::discard(MessageWindow* window) {
     }
     for (auto& p : dropped)
         if (p.reply)
-            p.reply->set_value(0);
+            p.reply->set(0);
 }
 
 size_t MessageQueue::pump(std::chrono::milliseconds timeout) {
@@ -50,7 +50,7 @@ size_t MessageQueue::pump(std::chrono::milliseconds timeout) {
         lock.unlock();
         LRESULT result = next.window->dispatch(next.message, next.wParam, next.lParam);
         if (next.reply)
-            next.reply->set_value(result);
+            next.reply->set(result);
         ++handled;
         lock.lock();
     }
@@ -96,12 +96,11 @@ LRESULT MessageWindow::dispatch(unsigned message, WPARAM wParam, LPARAM lParam) 
 LRESULT MessageWindow::SendMessage(unsigned message, WPARAM wParam, LPARAM lParam) {
     if (isOwnerThread())
         return dispatch(message, wParam, lParam);
-    std::promise<LRESULT> reply;
-    std::future<LRESULT> result = reply.get_future();
+    MessageQueue::Reply& reply = MessageQueue::Reply::forCurrentThread();
+    ++reply.sent;
     if (!queue_->push({this, message, wParam, lParam, &reply}))
         return 0;
-    // The promise lives on this stack frame until the owner (or close()) has answered it.
-    return result.get();
+    return reply.wait();
 }
 
 void MessageWindow::PostMessage(unsigned message, WPARAM wParam, LPARAM lParam) {

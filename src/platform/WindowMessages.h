@@ -7,12 +7,12 @@
 // it, which is what lets the build job hand over one log text at a time without a lock. A send
 // from the owner thread itself calls the handler directly.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -48,12 +48,36 @@ public:
 
 private:
     friend class MessageWindow;
+    // Where a sending thread receives its answers. A build sends one message per log text, a
+    // hundred thousand for a big help, so the sender waits on an atomic (which spins briefly
+    // before it sleeps) rather than on a promise with a mutex and condition variable of its own.
+    // Each thread has one, for its whole life, because the owner may still be inside notify
+    // when the sender has already seen the answer and gone on.
+    struct Reply {
+        std::atomic<unsigned> answered{0};  // the number of the last message answered
+        unsigned sent = 0;                  // the number of the message waiting, sender only
+        LRESULT value = 0;
+        void set(LRESULT result) {
+            value = result;
+            answered.store(sent, std::memory_order_release);
+            answered.notify_one();
+        }
+        LRESULT wait() {
+            for (unsigned seen; (seen = answered.load(std::memory_order_acquire)) != sent;)
+                answered.wait(seen, std::memory_order_acquire);
+            return value;
+        }
+        static Reply& forCurrentThread() {
+            thread_local Reply reply;
+            return reply;
+        }
+    };
     struct Pending {
         MessageWindow* window;
         unsigned message;
         WPARAM wParam;
         LPARAM lParam;
-        std::promise<LRESULT>* reply;  // null for a posted message
+        Reply* reply;  // null for a posted message
     };
     // False when the window no longer takes messages.
     bool push(const Pending& pending);

@@ -5,6 +5,7 @@
 #include "build/FullTextSearch.h"
 #include "build/KeywordIndex.h"
 #include "chm/Extraction.h"
+#include "pages/CharsetDeclaration.h"
 #include "pages/EntryFileName.h"
 #include "pages/FrameHtmlProcessor.h"
 #include "pages/LinkRepair.h"
@@ -43,6 +44,14 @@ std::string entryNameFromTitle(std::string_view title, const std::vector<std::st
     for (int n = 1; inPageList(pages, name) && n < 1000; ++n)
         name = cutToCapacity(base + "_" + std::to_string(n) + ".html", kPathCapacity);
     return name;
+}
+
+// A generated page whose template says nothing of a charset, made to say UTF-8 once it holds text
+// beyond ASCII.
+void declareUtf8InFile(const std::string& path) {
+    auto page = readBinaryFile(path);
+    if (page && declareUtf8IfNeeded(*page))
+        writeBinaryFile(path, *page);
 }
 
 void withTrailingSlash(std::string& folder) {
@@ -143,6 +152,8 @@ void BuildJob::runBuild() {
             repair->repairContents(toc.nodes, toc.startPage, contentsFileName);
         toc.WriteContentsPage(layout, templateFolder + "HelpContent.tpl",
                               outputFolder + "HelpContent.html");
+        if (convertCharset && layout == 0)
+            declareUtf8InFile(outputFolder + "HelpContent.html");
         toc.GetStartPage(&firstTopic_);
         log("ok\r\n", 1);
     }
@@ -205,8 +216,11 @@ void BuildJob::runBuild() {
         processor.ProcessAllPages();
         if (stopped())
             return;
-        if (!entryFound)
+        if (!entryFound) {
             WriteRedirectIndex(outputFolder, entryPageName);
+            if (convertCharset)
+                declareUtf8InFile(outputFolder + "index.html");
+        }
     }
 
     if (!indexFileName.empty())

@@ -1,10 +1,15 @@
 #include "chm/Extraction.h"
 
 #include <array>
+#include <optional>
+#include <unordered_set>
 
 #include "build/BuildJob.h"
 #include "chm/ChmFile.h"
 #include "chm/OutputFolder.h"
+#include "chm/SystemLanguage.h"
+#include "pages/CodePage.h"
+#include "pages/Utf8Converter.h"
 
 namespace plovik {
 namespace {
@@ -53,6 +58,17 @@ std::string_view extensionOf(std::string_view relative) {
     return dot == std::string_view::npos ? std::string_view{} : relative.substr(dot);
 }
 
+enum class FileKind { Other, Page, Sitemap };
+
+FileKind kindOf(std::string_view relative) {
+    const std::string_view ext = extensionOf(relative);
+    if (equalsIgnoringCase(ext, ".hhk") || equalsIgnoringCase(ext, ".hhc"))
+        return FileKind::Sitemap;
+    if (equalsIgnoringCase(ext, ".html") || equalsIgnoringCase(ext, ".htm"))
+        return FileKind::Page;
+    return FileKind::Other;
+}
+
 void noteWrittenFile(BuildJob& job, std::string_view relative) {
     job.fileList.emplace_back(relative);
     const std::string_view ext = extensionOf(relative);
@@ -64,6 +80,56 @@ void noteWrittenFile(BuildJob& job, std::string_view relative) {
         job.pageList.emplace_back(relative);
     }
 }
+
+// The UTF-8 side of an extraction: the help's code page, and the names and contents made UTF-8.
+class TextToUtf8 {
+public:
+    TextToUtf8(ChmFile& chm, ExtractionSummary& summary)
+        : chm_(chm),
+          summary_(summary),
+          converter_(ansiCodePageOf(systemLanguageOf(chm).value_or(0))) {
+        summary_.codePage = converter_.codePage();
+    }
+
+    // The entry's name as it is written: decoded when it was not UTF-8, unless the decoded name
+    // is stored as well (the two would be one file).
+    std::string_view name(std::string_view stored) {
+        if (!converter_.convertName(stored, name_).converted)
+            return stored;
+        if (storedNames_.empty())
+            for (const ChmEntry& entry : chm_.entries)
+                storedNames_.insert(entry.name);
+        if (storedNames_.count(name_))
+            return stored;
+        ++summary_.namesConverted;
+        return name_;
+    }
+
+    // The bytes to write for a file of that kind; `undecodable` says how many did not decode.
+    std::string_view content(FileKind kind, std::string_view bytes, std::size_t& undecodable) {
+        undecodable = 0;
+        if (kind == FileKind::Other)
+            return bytes;
+        const TextConversion result = kind == FileKind::Page
+                                          ? converter_.convertPage(bytes, content_)
+                                          : converter_.convertSitemap(bytes, content_);
+        if (!result.converted)
+            return bytes;
+        ++(kind == FileKind::Page ? summary_.pagesConverted : summary_.sitemapsConverted);
+        undecodable = result.undecodable;
+        if (undecodable > 0)
+            ++summary_.filesWithUndecodableBytes;
+        return content_;
+    }
+
+private:
+    ChmFile& chm_;
+    ExtractionSummary& summary_;
+    Utf8Converter converter_;
+    std::unordered_set<std::string_view> storedNames_;  // views into chm_.entries
+    std::string name_;
+    std::string content_;
+};
 
 }  // namespace
 
@@ -88,15 +154,18 @@ bool extractChm(BuildJob& job, ExtractionSummary& summary) {
     OutputFolder out(job.outputFolder);
     ObjectBytes bytes;
     std::string line;
+    std::optional<TextToUtf8> utf8;
+    if (job.convertCharset)
+        utf8.emplace(*chm, summary);
 
     for (const ChmEntry& entry : chm->entries) {
         if (job.checkStop()) {
             summary.stopped = true;
             return true;
         }
-        const std::string_view name = entry.name;
-        if (name.size() < 2 || name.front() != '/')
+        if (entry.name.size() < 2 || entry.name.front() != '/')
             continue;  // "::" objects, "/" and ""
+        const std::string_view name = utf8 ? utf8->name(entry.name) : entry.name;
         if (entry.isFolder()) {
             const std::string_view folder = name.substr(1, name.size() - 2);
             if (folder.empty() || listed(kSkippedDirectoryNames, folder))
@@ -114,8 +183,11 @@ bool extractChm(BuildJob& job, ExtractionSummary& summary) {
         job.log(line, 0);
         // A name that would leave the output folder is never written; an object whose bytes
         // cannot be had whole leaves no file.
-        const bool ok = isSafeRelativeName(relative) && retrieveEntry(*chm, entry, bytes) == 0 &&
-                        out.writeFile(relative, bytes.bytes);
+        std::size_t undecodable = 0;
+        const bool ok =
+            isSafeRelativeName(relative) && retrieveEntry(*chm, entry, bytes) == 0 &&
+            out.writeFile(relative, utf8 ? utf8->content(kindOf(relative), bytes.bytes, undecodable)
+                                         : bytes.bytes);
         if (ok) {
             noteWrittenFile(job, relative);
             ++summary.written;
@@ -123,6 +195,15 @@ bool extractChm(BuildJob& job, ExtractionSummary& summary) {
             ++summary.failed;
         }
         job.log(ok ? "ok" : "failed", 1);
+        if (ok && undecodable > 0) {
+            line.assign("\r\n   ")
+                .append(relative)
+                .append(": ")
+                .append(std::to_string(undecodable))
+                .append(undecodable == 1 ? " byte" : " bytes")
+                .append(" could not be decoded (now U+FFFD)");
+            job.log(line, 0);
+        }
     }
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include "build/BuildJob.h"
 #include "build/TemplateFiller.h"
+#include "pages/CharsetDeclaration.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
@@ -118,6 +119,9 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
         m_rootPrefix + escapedForPrompt(m_entryFileName) +
         "'>here</a> to view all files</div>\");}</script>";
     InsertAfterBodyTag(*page, prompt);
+    // The related topics and the footer may have brought UTF-8 into a page that said nothing.
+    if (m_job.convertCharset)
+        declareUtf8IfNeeded(*page);
 
     if (!writeBinaryFile(fullPath, *page))
         return false;

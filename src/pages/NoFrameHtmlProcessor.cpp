@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "build/BuildJob.h"
+#include "pages/CharsetDeclaration.h"
 #include "pages/PlaceholderReplacer.h"
 #include "platform/TextFile.h"
 
@@ -92,6 +93,10 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     pairs.emplace_back("{treeid}", treeId);
 
     replacePlaceholders(*text, pairs);
+    // The template says nothing of a charset: with the pages kept as they were, the browser had
+    // to find the topic's own declaration.
+    if (m_job.convertCharset)
+        declareUtf8IfNeeded(*text);
     // The page written may be one of the pasted files (a help can have a page of that name).
     for (CachedFile* file : {&m_headerFile, &m_footerFile, &m_contentsPage})
         if (file->path() == fullPath)

@@ -71,7 +71,8 @@ TEST(CorpusExtraction, EveryFileMatchesTheManifestByteForByte) {
         ASSERT_FALSE(manifest.empty());
         TempDir out;
         quiet.output.clear();
-        auto run = runExtraction(chm.path().string(), out.folder());
+        // The manifests hold the stored bytes; the text made UTF-8 is checked with the pages.
+        auto run = runExtraction(chm.path().string(), out.folder(), -1, false);
         ASSERT_TRUE(run->result);
         EXPECT_EQ(run->count("failed"), 0u);
         EXPECT_EQ(quiet.output.find("LZXResult: 0"), quiet.output.rfind("LZXResult: "));

@@ -55,9 +55,11 @@ public:
 };
 
 // `stopAfter`: request a stop once that many "ok"/"failed" texts have been logged.
+// `convertCharset`: false to unpack the bytes exactly as stored.
 inline std::unique_ptr<ExtractionRun> runExtraction(const std::string& chmPath,
                                                     const std::string& outputFolder,
-                                                    int stopAfter = -1) {
+                                                    int stopAfter = -1,
+                                                    bool convertCharset = true) {
     auto run = std::make_unique<ExtractionRun>();
     ExtractionRun* r = run.get();
     MessageWindow window([r, stopAfter](unsigned message, WPARAM, LPARAM lParam) -> LRESULT {
@@ -73,6 +75,7 @@ inline std::unique_ptr<ExtractionRun> runExtraction(const std::string& chmPath,
     r->job->dialogWindow = &window;
     r->job->chmPath = chmPath;
     r->job->outputFolder = outputFolder;
+    r->job->convertCharset = convertCharset;
     r->job->jobRunning = true;
     r->result = extractChm(*r->job, r->summary);
     r->job->dialogWindow = nullptr;

@@ -1,0 +1,26 @@
+#pragma once
+
+// What a run of bytes is as UTF-8: plain ASCII, well-formed UTF-8, or neither. Well-formed means
+// what RFC 3629 allows: shortest forms only, no surrogates, nothing above U+10FFFF. The scan is
+// one linear pass that skips eight ASCII bytes at a time, since most pages are mostly ASCII.
+
+#include <string_view>
+
+namespace plovik {
+
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+struct Utf8Scan {
+    bool ascii = true;  // no byte of 0x80 or above
+    bool valid = true;  // well-formed UTF-8 (true for ASCII too)
+};
+
+Utf8Scan scanUtf8(std::string_view bytes);
+inline bool isValidUtf8(std::string_view bytes) {
+    return scanUtf8(bytes).valid;
+}
+inline bool startsWithUtf8Bom(std::string_view bytes) {
+    return bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+}
+
+}  // namespace plovik

@@ -10,13 +10,17 @@ std::shared_ptr<MessageQueue> MessageQueue::forCurrentThread() {
 MessageQueue::MessageQueue() : owner_(std::this_thread::get_id()) {}
 
 bool MessageQueue::push(const Pending& pending) {
+    bool wakeOwner;
     {
         std::lock_guard lock(mutex_);
         if (pending.window->isClosed())
             return false;
         queue_.push_back(pending);
+        queued_.store(queue_.size(), std::memory_order_release);
+        wakeOwner = sleeping_;
     }
-    arrived_.notify_all();
+    if (wakeOwner)
+        arrived_.notify_all();
     return true;
 }
 
@@ -28,6 +32,7 @@ void MessageQueue::discard(MessageWindow* window) {
             if (it->window == window) {
                 dropped.push_back(*it);
                 it = queue_.erase(it);
+                queued_.store(queue_.size(), std::memory_order_release);
             } else {
                 ++it;
             }
@@ -40,13 +45,25 @@ void MessageQueue::discard(MessageWindow* window) {
 
 size_t MessageQueue::pump(std::chrono::milliseconds timeout) {
     size_t handled = 0;
+    // A worker that logs sends its next message within microseconds of the last answer; looking
+    // for it briefly before going to sleep saves two thread switches per message.
+    if (timeout.count() > 0) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+        while (queued_.load(std::memory_order_acquire) == 0 &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+    }
     std::unique_lock lock(mutex_);
-    if (queue_.empty() && !woken_)
+    if (queue_.empty() && !woken_) {
+        sleeping_ = true;
         arrived_.wait_for(lock, timeout, [&] { return !queue_.empty() || woken_; });
+        sleeping_ = false;
+    }
     woken_ = false;
     while (!queue_.empty()) {
         Pending next = queue_.front();
         queue_.pop_front();
+        queued_.store(queue_.size(), std::memory_order_release);
         lock.unlock();
         LRESULT result = next.window->dispatch(next.message, next.wParam, next.lParam);
         if (next.reply)
@@ -58,11 +75,14 @@ size_t MessageQueue::pump(std::chrono::milliseconds timeout) {
 }
 
 void MessageQueue::wake() {
+    bool wakeOwner;
     {
         std::lock_guard lock(mutex_);
         woken_ = true;
+        wakeOwner = sleeping_;
     }
-    arrived_.notify_all();
+    if (wakeOwner)
+        arrived_.notify_all();
 }
 
 MessageWindow::MessageWindow(Handler handler)

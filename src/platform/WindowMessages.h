@@ -89,6 +89,8 @@ private:
     std::condition_variable arrived_;
     std::deque<Pending> queue_;
     bool woken_ = false;
+    bool sleeping_ = false;               // the owner waits on arrived_; under mutex_
+    std::atomic<std::size_t> queued_{0};  // queue_.size(), readable without the lock
 };
 
 class MessageWindow {

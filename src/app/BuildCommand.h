@@ -23,8 +23,8 @@ struct BuildOptions {
     std::optional<int> charset;  // 0 convert to UTF-8, 1 keep the bytes
     bool noFixLinks = false;
     std::string linksReport;  // file for the unresolved links, or empty
-    bool log = false;      // print the log texts exactly as the job sends them
-    bool verbose = false;  // also the container reader's diagnostic lines
+    bool log = false;         // print the log texts exactly as the job sends them
+    bool verbose = false;     // also the container reader's diagnostic lines
 };
 
 // Exit status: 0 done, 1 stopped, 2 refused by validation.

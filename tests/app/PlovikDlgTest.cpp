@@ -1,7 +1,7 @@
 #include "app/PlovikDlg.h"
 
-#include <thread>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <algorithm>
 

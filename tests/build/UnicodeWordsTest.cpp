@@ -23,31 +23,28 @@ Words split(std::string_view text) {
 }
 
 // Texts whose words the generator and the search page must cut alike.
-const char* const
-    kSamples
-        [] =
-            {
-                "Hello world, hello ALL id is 123 ab",
-                "snake_case a.b.c some-thing \"quoted\" x\\yyy",
-                "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97",                     // 中文字
-                "\xE5\x8F\xA5 single",                                      // 句 single
-                "Java\xE7\xA8\x8B\xE5\xBA\x8F\xE8\xAE\xBE\xE8\xAE\xA1" "API",  // Java程序设计API
-                "\xE3\x80\x8C\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x80\x8D\xE3\x82"
-                "\x92"
-                "\xE9\x96\x8B\xE3\x81\x8F",  // 「ファイル」を開く
-                "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x83\xBB\xE3\x83\x99\xE3\x83\xBC\xE3\x82"
-                "\xB9",  // データ・ベース
-                "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 \xED\x85\x8C\xEC\x8A\xA4\xED\x8A\xB8",  // 한국어
-                                                                                              // 테스트
-                "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE2\x80\x94\xD0\xBC\xD0\xB8\xD1"
-                "\x80",  // Привет—мир
-                "caf\xC3\xA9 na\xC3\xAFve \xC2\xABquoted\xC2\xBB 5\xE2\x82\xAC \xC3\xB1u ab",  // café
-                                                                                               // naïve
-                                                                                               // «quoted»
-                                                                                               // 5€
-                                                                                               // ñu
-                "\xF0\xA0\x80\x80\xF0\xA0\x80\x81 wide",  // two supplementary ideographs
-                "\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3\xEF\xBC\x8C\xE5\x85\xA8\xE8\xA7\x92",  // ＡＢＣ，全角
+const char* const kSamples[] = {
+    "Hello world, hello ALL id is 123 ab", "snake_case a.b.c some-thing \"quoted\" x\\yyy",
+    "\xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97",  // 中文字
+    "\xE5\x8F\xA5 single",                   // 句 single
+    "Java\xE7\xA8\x8B\xE5\xBA\x8F\xE8\xAE\xBE\xE8\xAE\xA1"
+    "API",  // Java程序设计API
+    "\xE3\x80\x8C\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x80\x8D\xE3\x82"
+    "\x92"
+    "\xE9\x96\x8B\xE3\x81\x8F",  // 「ファイル」を開く
+    "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\xE3\x83\xBB\xE3\x83\x99\xE3\x83\xBC\xE3\x82"
+    "\xB9",  // データ・ベース
+    "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4 \xED\x85\x8C\xEC\x8A\xA4\xED\x8A\xB8",  // 한국어
+                                                                                  // 테스트
+    "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\xE2\x80\x94\xD0\xBC\xD0\xB8\xD1"
+    "\x80",  // Привет—мир
+    "caf\xC3\xA9 na\xC3\xAFve \xC2\xABquoted\xC2\xBB 5\xE2\x82\xAC \xC3\xB1u ab",  // café
+                                                                                   // naïve
+                                                                                   // «quoted»
+                                                                                   // 5€
+                                                                                   // ñu
+    "\xF0\xA0\x80\x80\xF0\xA0\x80\x81 wide",  // two supplementary ideographs
+    "\xEF\xBC\xA1\xEF\xBC\xA2\xEF\xBC\xA3\xEF\xBC\x8C\xE5\x85\xA8\xE8\xA7\x92",  // ＡＢＣ，全角
 };
 
 TEST(UnicodeWords, AsciiTextGivesTheByteRulesWords) {
@@ -80,8 +77,12 @@ TEST(UnicodeWords, NonAsciiPunctuationAndSpacesSeparateButLettersDoNot) {
               "\xD1\x80"),
         (Words{"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\xBC\xD0\xB8\xD1\x80"}));
     // Bytes 0xA3 and 0xAC inside UTF-8 characters ("ã", "ì") no longer cut words; "£" does.
-    EXPECT_EQ(split("S\xC3\xA3o cl\xC3\xAC" "ck 5\xC2\xA3 x\xC2\xA0yyy"),
-              (Words{"s\xC3\xA3o", "cl\xC3\xAC" "ck", "yyy"}));
+    EXPECT_EQ(split("S\xC3\xA3o cl\xC3\xAC"
+                    "ck 5\xC2\xA3 x\xC2\xA0yyy"),
+              (Words{"s\xC3\xA3o",
+                     "cl\xC3\xAC"
+                     "ck",
+                     "yyy"}));
 }
 
 TEST(UnicodeWords, BytesThatAreNotUtf8StayInTheirWord) {

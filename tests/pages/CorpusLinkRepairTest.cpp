@@ -57,13 +57,6 @@ std::map<std::string, std::vector<std::string>> linksOf(const fs::path& site) {
     return pages;
 }
 
-bool resolves(const fs::path& site, const std::string& page, const std::string& link) {
-    const std::string target = test::resolveLink(page, link);
-    std::error_code ec;
-    return !target.empty() && (fs::is_regular_file(site / target, ec) ||
-                               fs::is_regular_file(site / target / "index.html", ec));
-}
-
 TEST_P(CorpusLinkRepair, LeavesNoCaseOnlyLinkAndBreaksNone) {
     const fs::path corpus = test::corpusDir();
     if (corpus.empty())
@@ -85,6 +78,8 @@ TEST_P(CorpusLinkRepair, LeavesNoCaseOnlyLinkAndBreaksNone) {
 
     const auto before = linksOf(off.path());
     const auto after = linksOf(on.path());
+    test::SiteFiles offFiles(off.path());
+    test::SiteFiles onFiles(on.path());
     ASSERT_EQ(before.size(), after.size());
     std::string caseOnly;
     std::string broken;
@@ -93,9 +88,9 @@ TEST_P(CorpusLinkRepair, LeavesNoCaseOnlyLinkAndBreaksNone) {
         const std::vector<std::string>& old = before.at(page);
         ASSERT_EQ(links.size(), old.size()) << page;
         for (std::size_t k = 0; k < links.size(); ++k) {
-            if (resolves(on.path(), page, links[k]))
+            if (onFiles.resolves(page, links[k]))
                 continue;
-            if (resolves(off.path(), page, old[k]))
+            if (offFiles.resolves(page, old[k]))
                 broken += page + ": \"" + old[k] + "\" became \"" + links[k] + "\"\n";
             const std::string target = test::resolveLink(page, links[k]);
             if (!target.empty() && folded[lower(target)] == 1)

@@ -75,14 +75,6 @@ bool isHtmlPage(const fs::path& path) {
     return ext == ".htm" || ext == ".html";
 }
 
-bool targetExists(const fs::path& site, const std::string& resolved) {
-    std::error_code ec;
-    const fs::path target = site / fs::path(resolved);
-    if (fs::is_regular_file(target, ec))
-        return true;
-    return fs::is_directory(target, ec) && fs::is_regular_file(target / "index.html", ec);
-}
-
 }  // namespace
 
 bool BrokenLink::operator<(const BrokenLink& other) const {
@@ -90,56 +82,58 @@ bool BrokenLink::operator<(const BrokenLink& other) const {
 }
 
 std::vector<std::string> localLinksOf(const std::string& html) {
+    // Sites in the no-frame layout repeat the whole tree in every page, so a check reads
+    // gigabytes: look for the '=' of each attribute (memchr) and only then at the name before it.
     std::vector<std::string> links;
-    const size_t n = html.size();
-    for (size_t i = 0; i < n; ++i) {
-        size_t nameLength = 0;
-        if (startsWithNoCase(std::string_view(html).substr(i), "href"))
-            nameLength = 4;
-        else if (startsWithNoCase(std::string_view(html).substr(i), "src"))
-            nameLength = 3;
-        if (nameLength == 0)
+    const std::string_view text(html);
+    const size_t n = text.size();
+    for (size_t eq = text.find('='); eq != std::string_view::npos; eq = text.find('=', eq + 1)) {
+        size_t nameEnd = eq;
+        while (nameEnd > 0 && isSpace(text[nameEnd - 1]))
+            --nameEnd;
+        size_t nameStart;
+        if (nameEnd >= 4 && startsWithNoCase(text.substr(nameEnd - 4, 4), "href"))
+            nameStart = nameEnd - 4;
+        else if (nameEnd >= 3 && startsWithNoCase(text.substr(nameEnd - 3, 3), "src"))
+            nameStart = nameEnd - 3;
+        else
             continue;
         // An attribute of its own, not the tail of another name such as "data-src".
-        if (i > 0 && !isSpace(html[i - 1]) && html[i - 1] != '"' && html[i - 1] != '\'')
+        if (nameStart > 0 && !isSpace(text[nameStart - 1]) && text[nameStart - 1] != '"' &&
+            text[nameStart - 1] != '\'')
             continue;
-        size_t j = i + nameLength;
-        while (j < n && isSpace(html[j]))
-            ++j;
-        if (j >= n || html[j] != '=')
-            continue;
-        ++j;
-        while (j < n && isSpace(html[j]))
+        size_t j = eq + 1;
+        while (j < n && isSpace(text[j]))
             ++j;
         if (j >= n)
             break;
 
         std::string_view value;
-        if (html[j] == '"' || html[j] == '\'') {
-            const size_t end = html.find(html[j], j + 1);
-            if (end == std::string::npos)
+        if (text[j] == '"' || text[j] == '\'') {
+            const size_t end = text.find(text[j], j + 1);
+            if (end == std::string_view::npos)
                 continue;
-            value = std::string_view(html).substr(j + 1, end - j - 1);
-            i = end;
-        } else if (html[j] == '\\' && j + 1 < n && (html[j + 1] == '"' || html[j + 1] == '\'')) {
+            value = text.substr(j + 1, end - j - 1);
+            eq = end;
+        } else if (text[j] == '\\' && j + 1 < n && (text[j + 1] == '"' || text[j + 1] == '\'')) {
             // Inside a script's string literal: the quotes are escaped.
-            const std::string close = {'\\', html[j + 1]};
-            const size_t end = html.find(close, j + 2);
-            if (end == std::string::npos)
+            const char close[] = {'\\', text[j + 1]};
+            const size_t end = text.find(std::string_view(close, 2), j + 2);
+            if (end == std::string_view::npos)
                 continue;
-            value = std::string_view(html).substr(j + 2, end - j - 2);
-            i = end;
+            value = text.substr(j + 2, end - j - 2);
+            eq = end;
         } else {
             size_t end = j;
-            while (end < n && !isSpace(html[end]) && html[end] != '>')
+            while (end < n && !isSpace(text[end]) && text[end] != '>')
                 ++end;
-            value = std::string_view(html).substr(j, end - j);
-            i = end;
+            value = text.substr(j, end - j);
+            eq = end - 1;
         }
-        std::string link = decodeEntities(value);
-        if (link.empty() || link.front() == '#' || leavesTheSite(link))
+        if (value.empty() || value.front() == '#' || leavesTheSite(value))
             continue;
-        links.push_back(std::move(link));
+        links.push_back(value.find('&') == std::string_view::npos ? std::string(value)
+                                                                  : decodeEntities(value));
     }
     return links;
 }
@@ -197,17 +191,46 @@ std::string resolveLink(const std::string& page, const std::string& link) {
     return resolved;
 }
 
+SiteFiles::SiteFiles(const fs::path& site) {
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(site, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec))
+            continue;
+        const std::string name = it->path().lexically_relative(site).generic_string();
+        files_.insert(name);
+        // A folder link opens the folder's index page.
+        if (name.size() > 11 && name.ends_with("/index.html"))
+            files_.insert(name.substr(0, name.size() - 11));
+    }
+}
+
+bool SiteFiles::resolves(const std::string& page, const std::string& link) {
+    const std::string folder = page.substr(0, page.rfind('/') + 1);
+    std::string key = folder;
+    key += '\0';
+    key += link;
+    const auto known = answers_.find(key);
+    if (known != answers_.end())
+        return known->second;
+    const std::string target = resolveLink(page, link);
+    // A link that is only a query or a fragment names the page itself, whatever its folder.
+    const bool found = !target.empty() && files_.count(target) > 0;
+    if (target != page)
+        answers_.emplace(std::move(key), found);
+    return found;
+}
+
 std::vector<BrokenLink> findBrokenLinks(const fs::path& site) {
     std::vector<BrokenLink> broken;
     std::error_code ec;
+    SiteFiles files(site);
     for (fs::recursive_directory_iterator it(site, ec), end; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec) || !isHtmlPage(it->path()))
             continue;
         const std::string page = it->path().lexically_relative(site).generic_string();
         for (const std::string& link : localLinksOf(readFile(it->path()))) {
-            const std::string resolved = resolveLink(page, link);
-            if (resolved.empty() || !targetExists(site, resolved))
-                broken.push_back({page, link, resolved});
+            if (!files.resolves(page, link))
+                broken.push_back({page, link, resolveLink(page, link)});
         }
     }
     std::sort(broken.begin(), broken.end());

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace plovik::test {
@@ -30,6 +32,18 @@ std::vector<std::string> localLinksOf(const std::string& html);
 // resolved against the page's folder ("/..." against the site folder). Empty when it climbs out of
 // the site; the page itself for a link that is only a query.
 std::string resolveLink(const std::string& page, const std::string& link);
+
+// The files of a site, read once, and whether a link written in a page names one of them (the
+// folder's "index.html" for a link to a folder). Answers are remembered per folder and link.
+class SiteFiles {
+public:
+    explicit SiteFiles(const std::filesystem::path& site);
+    bool resolves(const std::string& page, const std::string& link);
+
+private:
+    std::unordered_set<std::string> files_;
+    std::unordered_map<std::string, bool> answers_;
+};
 
 // Every broken local link of every page below `site`, sorted.
 std::vector<BrokenLink> findBrokenLinks(const std::filesystem::path& site);

@@ -11,6 +11,7 @@
 #include "pages/LinkRepair.h"
 #include "pages/NoFrameHtmlProcessor.h"
 #include "pages/TableOfContents.h"
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 
@@ -18,20 +19,9 @@ namespace plovik {
 
 namespace {
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 bool inPageList(const std::vector<std::string>& pages, std::string_view name) {
     for (const auto& page : pages)
-        if (equalsIgnoreCase(page, name))
+        if (equalsIgnoreAsciiCase(page, name))
             return true;
     return false;
 }

@@ -10,6 +10,7 @@
 #include "chm/SystemLanguage.h"
 #include "pages/CodePage.h"
 #include "pages/Utf8Converter.h"
+#include "platform/AsciiCase.h"
 
 namespace plovik {
 namespace {
@@ -23,24 +24,10 @@ constexpr std::array<std::string_view, 17> kSkippedFileNames = {
     "#TOPICS", "#URLSTR", "#URLTBL", "#Windows", "$FIftiMain", "$OBJINST",
     "#TOCIDX", "BTree",   "Data",    "Map",      "Property"};
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 template <std::size_t N>
 bool listed(const std::array<std::string_view, N>& list, std::string_view name) {
     for (std::string_view item : list) {
-        if (equalsIgnoringCase(item, name))
+        if (equalsIgnoreAsciiCase(item, name))
             return true;
     }
     return false;
@@ -62,9 +49,9 @@ enum class FileKind { Other, Page, Sitemap };
 
 FileKind kindOf(std::string_view relative) {
     const std::string_view ext = extensionOf(relative);
-    if (equalsIgnoringCase(ext, ".hhk") || equalsIgnoringCase(ext, ".hhc"))
+    if (equalsIgnoreAsciiCase(ext, ".hhk") || equalsIgnoreAsciiCase(ext, ".hhc"))
         return FileKind::Sitemap;
-    if (equalsIgnoringCase(ext, ".html") || equalsIgnoringCase(ext, ".htm"))
+    if (equalsIgnoreAsciiCase(ext, ".html") || equalsIgnoreAsciiCase(ext, ".htm"))
         return FileKind::Page;
     return FileKind::Other;
 }
@@ -72,11 +59,11 @@ FileKind kindOf(std::string_view relative) {
 void noteWrittenFile(BuildJob& job, std::string_view relative) {
     job.fileList.emplace_back(relative);
     const std::string_view ext = extensionOf(relative);
-    if (equalsIgnoringCase(ext, ".hhk")) {
+    if (equalsIgnoreAsciiCase(ext, ".hhk")) {
         job.indexFileName = relative;
-    } else if (equalsIgnoringCase(ext, ".hhc")) {
+    } else if (equalsIgnoreAsciiCase(ext, ".hhc")) {
         job.contentsFileName = relative;
-    } else if (equalsIgnoringCase(ext, ".html") || equalsIgnoringCase(ext, ".htm")) {
+    } else if (equalsIgnoreAsciiCase(ext, ".html") || equalsIgnoreAsciiCase(ext, ".htm")) {
         job.pageList.emplace_back(relative);
     }
 }

@@ -38,7 +38,8 @@ void buildKeywordIndex(BuildJob& job, const TableOfContents& toc) {
     std::vector<IndexEntry> indexList;
     if (!job.indexFileName.empty()) {
         if (auto hhk = readTextFile(job.outputFolder + job.indexFileName))
-            ParseIndexFile(indexList, *hhk);
+            ParseIndexFile(indexList, *hhk,
+                           job.indexFileName.substr(0, job.indexFileName.rfind('/') + 1));
         if (job.linkRepair)
             job.linkRepair->repairIndex(indexList, job.indexFileName);
     }

@@ -20,43 +20,6 @@ std::string fileNamePart(std::string_view chmPath) {
     return std::string(slash == std::string_view::npos ? chmPath : chmPath.substr(slash + 1));
 }
 
-// A relative link of a contents file that stands in a subfolder, as a path from the site root:
-// its path part resolved against that folder ("." and ".." segments taken out, never above the
-// root), its query or fragment kept as written.
-std::string fromContentsFolder(std::string_view link, std::string_view contentsFolder) {
-    if (contentsFolder.empty() || link.empty() || link.front() == '#' || link.front() == '/' ||
-        isExternalLink(link))
-        return std::string(link);
-    const std::size_t end = std::min(link.find('#'), link.find('?'));
-    const std::string path = std::string(contentsFolder) + "/" + std::string(link.substr(0, end));
-    std::vector<std::string_view> segments;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string::npos)
-            slash = path.size();
-        const std::string_view segment = std::string_view(path).substr(start, slash - start);
-        start = slash + 1;
-        if (segment.empty() || segment == ".")
-            continue;
-        if (segment == "..") {
-            if (!segments.empty())
-                segments.pop_back();
-            continue;
-        }
-        segments.push_back(segment);
-    }
-    std::string resolved;
-    for (std::string_view segment : segments) {
-        if (!resolved.empty())
-            resolved += '/';
-        resolved += segment;
-    }
-    if (end != std::string_view::npos)
-        resolved += link.substr(end);
-    return resolved;
-}
-
 // A LOCAL value as a path in the output folder. Links of the form "ms-its:FILE::/PATH" keep PATH
 // when FILE is this help file; a link into another help file (or one that names no path) has no
 // page in this site, and its node is dropped: the result is false. Other links are relative to
@@ -73,7 +36,7 @@ bool normaliseLocal(std::string_view value, std::string_view chmFileName,
         local = cutToField(value.substr(sep + 3), kSitemapLocalWidth);
         return true;
     }
-    local = cutToField(fromContentsFolder(value, contentsFolder), kSitemapLocalWidth);
+    local = cutToField(fromSitemapFolder(value, contentsFolder), kSitemapLocalWidth);
     return true;
 }
 

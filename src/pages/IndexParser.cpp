@@ -6,7 +6,8 @@
 
 namespace plovik {
 
-bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText) {
+bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
+                    std::string_view indexFolder) {
     bool inBody = false;
     bool inObject = false;
     IndexEntry entry;
@@ -36,7 +37,8 @@ bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText
             if (equalsNoCase(param.name, "NAME"))
                 entry.keyword = cutToField(param.value, kSitemapNameWidth);
             else if (equalsNoCase(param.name, "LOCAL"))
-                entry.page = cutToField(param.value, kSitemapNameWidth);
+                entry.page =
+                    cutToField(fromSitemapFolder(param.value, indexFolder), kSitemapNameWidth);
         }
     }
     return true;

@@ -1,6 +1,9 @@
 #include "pages/SitemapScanner.h"
 
 #include <algorithm>
+#include <vector>
+
+#include "pages/PageLinks.h"
 
 namespace plovik {
 
@@ -75,6 +78,40 @@ ParamElement scanParamElement(std::string_view s) {
     // The value counts once it has been read; what follows it does not matter to any field.
     scanUntil('"', &result.value);
     return result;
+}
+
+std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFolder) {
+    if (sitemapFolder.empty() || link.empty() || link.front() == '#' || link.front() == '/' ||
+        isExternalLink(link))
+        return std::string(link);
+    const std::size_t end = std::min(link.find('#'), link.find('?'));
+    const std::string path = std::string(sitemapFolder) + "/" + std::string(link.substr(0, end));
+    std::vector<std::string_view> segments;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string_view segment = std::string_view(path).substr(start, slash - start);
+        start = slash + 1;
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            if (!segments.empty())
+                segments.pop_back();
+            continue;
+        }
+        segments.push_back(segment);
+    }
+    std::string resolved;
+    for (std::string_view segment : segments) {
+        if (!resolved.empty())
+            resolved += '/';
+        resolved += segment;
+    }
+    if (end != std::string_view::npos)
+        resolved += link.substr(end);
+    return resolved;
 }
 
 std::string cutToField(std::string_view text, std::size_t width) {

@@ -55,6 +55,11 @@ struct ParamElement {
 // Scans `from` (the unchanged line from the position where the element is expected).
 ParamElement scanParamElement(std::string_view from);
 
+// A relative link of a sitemap file that stands in a subfolder (`sitemapFolder`, "" at the site
+// root), as a path from the site root: its path part resolved against that folder ("." and ".."
+// segments taken out, never above the root), its query or fragment kept as written.
+std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFolder);
+
 // `text` cut to at most `width` bytes, never in the middle of a UTF-8 sequence.
 std::string cutToField(std::string_view text, std::size_t width);
 

@@ -46,6 +46,8 @@ public:
 };
 
 // Appends one entry per index object of the .hhk text (already read in text mode).
-bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText);
+// `indexFolder` is the folder of the .hhk inside the site ("" at its root), as for the contents.
+bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
+                    std::string_view indexFolder = {});
 
 }  // namespace plovik

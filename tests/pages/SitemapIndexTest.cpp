@@ -68,5 +68,22 @@ TEST(SitemapIndex, BrokenParamsGiveEmptyValuesAndLocalsAreNotNormalised) {
     EXPECT_EQ(list, (std::vector<IndexEntry>{{"", "ms-its:other.chm::/a.htm"}}));
 }
 
+TEST(SitemapIndex, AnIndexInASubfolderLeadsFromTheSiteRoot) {
+    std::vector<IndexEntry> list;
+    ParseIndexFile(list,
+                   "<BODY>\n"
+                   "<OBJECT type=\"text/sitemap\">\n<param name=\"Name\" value=\"a\">\n"
+                   "<param name=\"Local\" value=\"pages/a.htm#top\">\n</OBJECT>\n"
+                   "<OBJECT type=\"text/sitemap\">\n<param name=\"Name\" value=\"b\">\n"
+                   "<param name=\"Local\" value=\"../../b.htm\">\n</OBJECT>\n"
+                   "<OBJECT type=\"text/sitemap\">\n<param name=\"Name\" value=\"c\">\n"
+                   "<param name=\"Local\" value=\"http://example.com/c.htm\">\n</OBJECT>\n"
+                   "</BODY>\n",
+                   "Documents/");
+    EXPECT_EQ(list, (std::vector<IndexEntry>{{"a", "Documents/pages/a.htm#top"},
+                                             {"b", "b.htm"},
+                                             {"c", "http://example.com/c.htm"}}));
+}
+
 }  // namespace
 }  // namespace plovik

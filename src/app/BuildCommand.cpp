@@ -172,14 +172,17 @@ int runBuildCommand(const BuildOptions& options) {
 
     DiagnosticsScope diagnostics(options.verbose);
     const bool logMode = options.log || !::isatty(STDOUT_FILENO);
+    if (logMode)
+        std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
     StatusLine status;
     BuildJob job;
     bool done = false;
     MessageWindow window([&](unsigned message, WPARAM, LPARAM) -> LRESULT {
         if (message == WM_BUILD_LOG) {
             if (logMode) {
+                // Line-buffered (set below): one write per log line rather than per text, since
+                // the job waits for each text and a page's line comes in five or six pieces.
                 std::fwrite(job.logText.data(), 1, job.logText.size(), stdout);
-                std::fflush(stdout);
             } else {
                 status.onLog(job.logText);
             }
@@ -211,7 +214,9 @@ int runBuildCommand(const BuildOptions& options) {
     job.waitForWorker();
     std::signal(SIGINT, previous);
 
-    if (!logMode)
+    if (logMode)
+        std::fflush(stdout);  // "Done." ends no line
+    else
         status.finish();
     std::FILE* summary = logMode ? stderr : stdout;
     if (job.jobStopped || !done) {

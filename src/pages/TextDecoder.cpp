@@ -1,5 +1,7 @@
 #include "pages/TextDecoder.h"
 
+#include "pages/Utf8.h"
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -7,7 +9,7 @@
 namespace plovik {
 
 namespace {
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr std::string_view kReplacement = kReplacementCharacter;
 }
 
 TextDecoder::TextDecoder(std::string_view encoding) : encoding_(encoding) {
@@ -66,7 +68,9 @@ std::size_t TextDecoder::decode(std::string_view bytes, std::string& out) {
         out.resize(out.size() * 2);
     }
     out.resize(written);
-    return undecodable;
+    // glibc reads UTF-8 as it stood before RFC 3629 (up to six bytes, past U+10FFFF), and passes
+    // such sequences through: the text must be UTF-8 that every reader accepts.
+    return undecodable + replaceIllFormedUtf8(out);
 }
 
 }  // namespace plovik

@@ -136,6 +136,20 @@ TEST(TextDecoder, DecodesAndReplacesWhatDoesNotDecode) {
     TextDecoder utf8("UTF-8");
     EXPECT_EQ(utf8.decode("ok\xC0\x80!", out), 2u);
     EXPECT_EQ(out, "ok" + str(kFffd) + str(kFffd) + "!");
+    // The C library passes these through: past U+10FFFF, five bytes, and a surrogate.
+    EXPECT_EQ(utf8.decode("a\xF5\x83\x83\x83"
+                          "b\xF8\x88\x80\x80\x80"
+                          "c\xED\xA0\x80",
+                          out),
+              12u);
+    auto fffd = [](int n) {
+        std::string text;
+        while (n-- > 0)
+            text += str(kFffd);
+        return text;
+    };
+    EXPECT_EQ(out, "a" + fffd(4) + "b" + fffd(5) + "c" + fffd(3));
+    EXPECT_TRUE(isValidUtf8(out));
 
     // Long text goes through whole (the buffer grows where it has to).
     const std::string many(100000, '\xA1');

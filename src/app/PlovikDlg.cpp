@@ -310,6 +310,12 @@ void CPlovikDlg::buildStarted() {
 }
 
 void CPlovikDlg::OnBuild() {
+    // Stop gives Build back at once, but a stopped worker is still on its way out (its last log
+    // text, its return) for a moment: a Build clicked then would be ignored. Wait for it; its
+    // messages are handled meanwhile. A job that ends normally is not waited for here, as it
+    // stays in its completion message until that dialog, which covers Build, is closed.
+    while (m_job.jobStopped && !m_job.jobRunning && m_job.workerActive())
+        m_host.pumpOnce(std::chrono::milliseconds(10));
     // The dialog's own values are the settings the build starts from; the build adds the trailing
     // separator to the output folder there as well.
     startBuild(m_job, m_values, *this);

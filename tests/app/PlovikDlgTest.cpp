@@ -229,6 +229,33 @@ TEST_F(PlovikDlgTest, BuildFromTheWizardLogsToTheEndAndShowsTheCompletionDialog)
     EXPECT_EQ(wizard().clicks.back(), "button_disableStop");
 }
 
+TEST_F(PlovikDlgTest, BuildRightAfterAStopWaitsForTheStoppedWorkerInsteadOfIgnoringTheClick) {
+    open();
+    auto chm = test::writeFile(dir.path() / "in.chm", "");
+    std::filesystem::create_directories(dir.path() / "site");
+    auto w = wizard();
+    page->set(w.id, "input_chmfile", [&](FakeElement& e) { e.value = chm.string(); });
+    page->set(w.id, "input_outputfolder",
+              [&](FakeElement& e) { e.value = (dir.path() / "site").string(); });
+    page->set(w.id, "input_defaultindex", [](FakeElement& e) { e.value = "index.html"; });
+    page->set(w.id, "input_title", [](FakeElement& e) { e.value = "T"; });
+    page->onOpen(std::string(kDonePage), [](FakePage& p, int d) { p.click(d, "button_cancel"); });
+
+    // A job that has stopped at a checkpoint, its worker not yet returned.
+    ASSERT_TRUE(job.claimWorker());
+    job.jobStopped = true;
+    job.jobRunning = false;
+    std::thread leaving([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        job.releaseWorkerClaim();
+    });
+    dlg->OnBuild();
+    leaving.join();
+    pumpUntil([&] { return !job.workerActive() && page->dialog(std::string(kDonePage)).id; });
+    pumpUntil([&] { return !page->isOpen(std::string(kDonePage)); });
+    EXPECT_NE(dlg->m_logText.find("\r\nDone."), std::string::npos);
+}
+
 TEST_F(PlovikDlgTest, ValidationFailureShowsAMessageAndTheGeneralPage) {
     open();
     answerMessageBoxes("button_ok");

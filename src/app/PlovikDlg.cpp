@@ -372,12 +372,12 @@ void CPlovikDlg::LogAppend(LPARAM lParam) {
     m_logLineCount %= 100;
     m_logText += m_job.logText;
     m_logDirty = true;
-    // The text reaching its hundredth line is shown before it restarts.
+    // The text reaching its hundredth line is shown before it restarts, and stays shown until
+    // the next text: when that line was the build's last ("Done."), it stays on screen.
     FlushLog(m_logLineCount == 0);
     if (m_logLineCount == 0) {
         m_logText = "......\r\n";
         m_logLineCount = 1;
-        m_logDirty = true;
     }
 }
 

@@ -184,6 +184,9 @@ TEST_F(PlovikDlgTest, LogRestartsAfterAHundredCountedLines) {
     dlg->LogAppend(1);
     EXPECT_NE(wizard().elements["textarea_log"].value.find("hundredth"), std::string::npos);
     EXPECT_EQ(dlg->m_logText, "......\r\n");
+    // What the end of a build does: when its last line was the hundredth, the line stays shown.
+    dlg->FlushLog(true);
+    EXPECT_NE(wizard().elements["textarea_log"].value.find("hundredth"), std::string::npos);
     job.logText = "next";
     dlg->LogAppend(0);
     // A text that follows at once reaches the page when the refresh time is over.

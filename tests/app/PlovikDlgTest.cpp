@@ -64,6 +64,20 @@ protected:
         });
     }
 
+    // An empty CHM into site/, and the completion dialog closed as soon as it opens.
+    void fillBuildInputsAndCloseTheCompletionDialog() {
+        auto chm = test::writeFile(dir.path() / "in.chm", "");
+        std::filesystem::create_directories(dir.path() / "site");
+        auto w = wizard();
+        page->set(w.id, "input_chmfile", [&](FakeElement& e) { e.value = chm.string(); });
+        page->set(w.id, "input_outputfolder",
+                  [&](FakeElement& e) { e.value = (dir.path() / "site").string(); });
+        page->set(w.id, "input_defaultindex", [](FakeElement& e) { e.value = "index.html"; });
+        page->set(w.id, "input_title", [](FakeElement& e) { e.value = "T"; });
+        page->onOpen(std::string(kDonePage),
+                     [](FakePage& p, int d) { p.click(d, "button_cancel"); });
+    }
+
     test::TempDir dir;
     DialogHost host{[](std::string_view) -> std::optional<Resource> { return std::nullopt; }};
     BuildJob job;
@@ -211,15 +225,7 @@ TEST_F(PlovikDlgTest, AStreamOfLogTextsCostsTheJobFewRoundTripsToThePage) {
 
 TEST_F(PlovikDlgTest, BuildFromTheWizardLogsToTheEndAndShowsTheCompletionDialog) {
     open();
-    auto chm = test::writeFile(dir.path() / "in.chm", "");
-    std::filesystem::create_directories(dir.path() / "site");
-    auto w = wizard();
-    page->set(w.id, "input_chmfile", [&](FakeElement& e) { e.value = chm.string(); });
-    page->set(w.id, "input_outputfolder",
-              [&](FakeElement& e) { e.value = (dir.path() / "site").string(); });
-    page->set(w.id, "input_defaultindex", [](FakeElement& e) { e.value = "index.html"; });
-    page->set(w.id, "input_title", [](FakeElement& e) { e.value = "T"; });
-    page->onOpen(std::string(kDonePage), [](FakePage& p, int d) { p.click(d, "button_cancel"); });
+    fillBuildInputsAndCloseTheCompletionDialog();
     dlg->OnBuild();
     EXPECT_TRUE(contains(wizard().clicks, "button_disableBuild"));
     pumpUntil([&] { return !job.workerActive() && page->dialog(std::string(kDonePage)).id; });
@@ -234,15 +240,7 @@ TEST_F(PlovikDlgTest, BuildFromTheWizardLogsToTheEndAndShowsTheCompletionDialog)
 
 TEST_F(PlovikDlgTest, BuildRightAfterAStopWaitsForTheStoppedWorkerInsteadOfIgnoringTheClick) {
     open();
-    auto chm = test::writeFile(dir.path() / "in.chm", "");
-    std::filesystem::create_directories(dir.path() / "site");
-    auto w = wizard();
-    page->set(w.id, "input_chmfile", [&](FakeElement& e) { e.value = chm.string(); });
-    page->set(w.id, "input_outputfolder",
-              [&](FakeElement& e) { e.value = (dir.path() / "site").string(); });
-    page->set(w.id, "input_defaultindex", [](FakeElement& e) { e.value = "index.html"; });
-    page->set(w.id, "input_title", [](FakeElement& e) { e.value = "T"; });
-    page->onOpen(std::string(kDonePage), [](FakePage& p, int d) { p.click(d, "button_cancel"); });
+    fillBuildInputsAndCloseTheCompletionDialog();
 
     // A job that has stopped at a checkpoint, its worker not yet returned.
     ASSERT_TRUE(job.claimWorker());

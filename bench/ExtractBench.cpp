@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "build/BuildJob.h"
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "chm/Extraction.h"
@@ -55,13 +54,10 @@ bool decodeAll(const std::string& chmPath, double& seconds, std::uint64_t& bytes
 }
 
 bool extractOnce(const std::string& chmPath, const std::string& folder, std::size_t& written) {
-    BuildJob job;  // no window: the log goes nowhere
-    job.chmPath = chmPath;
-    job.outputFolder = folder;
-    ExtractionSummary summary;
-    const bool ok = extractChm(job, summary);
+    ExtractionSink quiet;  // as `plovik extract` without its printing
+    const ExtractionSummary summary = extractChm(chmPath, folder, quiet);
     written = summary.written;
-    return ok && summary.failed == 0;
+    return summary.opened() && summary.failed == 0;
 }
 
 std::string sevenZip() {

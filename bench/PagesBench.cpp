@@ -23,9 +23,8 @@
 #include <unistd.h>
 
 #include "ExtractedHelp.h"
-#include "build/BuildJob.h"
-#include "pages/FrameHtmlProcessor.h"
-#include "pages/NoFrameHtmlProcessor.h"
+#include "pages/Layouts.h"
+#include "pages/Progress.h"
 #include "pages/TableOfContents.h"
 #include "platform/TextFile.h"
 
@@ -72,15 +71,22 @@ Result run(const fs::path& extracted, const fs::path& scratch, const std::string
     const std::string out = scratch.string() + "/";
     const std::string templateFolder = templates + (layout == 0 ? "clarity/" : "clarity-noframe/");
 
-    BuildJob job;
-    job.outputFolder = out;
-    job.title = "LCL";
-    job.entryPageName = "index.html";
-    job.layout = layout;
-    job.buildIndex = false;
-    job.buildSearch = false;
-    job.templateFolder = templateFolder;
-    job.pageList.assign(help.pages.begin(), help.pages.begin() + static_cast<long>(pageCount));
+    PageOptions options;
+    options.outputFolder = out;
+    options.templateFolder = templateFolder;
+    options.title = "LCL";
+    options.entryPageName = "index.html";
+    options.showNavButtons = true;
+    options.showRelatedTopics = true;
+    options.indexLink = false;
+    options.searchLink = false;
+    options.addFooter = "<div style=\"font-size:12px;font-family:Arial;\">Made with Plovik</div>";
+    const std::vector<std::string> pages(help.pages.begin(),
+                                         help.pages.begin() + static_cast<long>(pageCount));
+    struct : Progress {
+        void log(std::string_view, int) override {}
+        bool checkStop() override { return false; }
+    } quiet;
 
     // Stage 3, which both layouts need before the pages.
     TableOfContents toc;
@@ -91,50 +97,31 @@ Result run(const fs::path& extracted, const fs::path& scratch, const std::string
         toc.GetStartPage(&firstTopic);
     }
 
-    auto configure = [&](CHtmlProcessor& p) {
-        p.m_outputFolder = out;
-        p.m_pages = &job.pageList;
-        p.m_tocNodes = &toc.nodes;
-        p.m_templateFolder = templateFolder;
-        p.m_showNavButtons = true;
-        p.m_showRelatedTopics = true;
-        p.m_addFooter = true;
-        p.m_footer = "<div style=\"font-size:12px;font-family:Arial;\">Made with Plovik</div>";
-        p.m_title = job.title;
-    };
-
     // The copy's dirty pages would otherwise be written back, and throttle us, while we are timed.
     sync();
     const double cpuStart = cpuSeconds();
     const double userStart = cpuSeconds(false);
     const auto start = std::chrono::steady_clock::now();
-    if (layout == 0) {
-        CFrameHtmlProcessor processor(job);
-        configure(processor);
-        processor.WriteEntryPage(firstTopic);
-        processor.WriteHeaderPage();
-        processor.WriteLeftPanel();
-        processor.ProcessAllPages();
-    } else {
-        CNoFrameHtmlProcessor processor(job);
-        configure(processor);
-        processor.SetTemplatePaths();
-        processor.ProcessAllPages();
-        WriteRedirectIndex(out, firstTopic);
+    {
+        auto processor = makeLayoutProcessor(static_cast<Layout>(layout), options, quiet);
+        processor->SetPages(pages, toc.nodes, nullptr);
+        processor->WriteSitePages(firstTopic, false);
+        processor->ProcessAllPages();
+        processor->FinishSite(false);
     }
     Result result;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.cpuSeconds = cpuSeconds() - cpuStart;
     result.userSeconds = cpuSeconds(false) - userStart;
-    result.outputBytes = pageBytes(scratch, job.pageList);
+    result.outputBytes = pageBytes(scratch, pages);
 
     // The control: the same files written again with as many bytes each and nothing else done,
     // to tell the cost of putting that much output on the disk from the cost of making it.
     sync();
     const auto controlStart = std::chrono::steady_clock::now();
     std::string filler;
-    for (const auto& page : job.pageList) {
+    for (const auto& page : pages) {
         const auto size = fs::file_size(fs::path(out + page), ec);
         if (ec)
             continue;

@@ -24,9 +24,9 @@
 #include <unistd.h>
 
 #include "ExtractedHelp.h"
-#include "build/BuildJob.h"
-#include "build/FullTextSearch.h"
+#include "pages/Progress.h"
 #include "pages/TableOfContents.h"
+#include "pipeline/FullTextSearch.h"
 
 namespace fs = std::filesystem;
 using namespace plovik;
@@ -41,16 +41,19 @@ bool g_bytes = false;  // cut words by the byte rule of kept pages
 // the search data. Returns the data file's size.
 
 std::uintmax_t runStage(const fs::path& folder, const Help& help, std::size_t pageCount) {
-    BuildJob job;
-    job.convertCharset = !g_bytes;
-    job.outputFolder = folder.string() + "/";
-    job.templateFolder = std::string(PLOVIK_SOURCE_DIR) + "/template/clarity/";
-    job.pageList.assign(help.pages.begin(), help.pages.begin() + static_cast<long>(pageCount));
+    const std::string out = folder.string() + "/";
+    const std::vector<std::string> pages(help.pages.begin(),
+                                         help.pages.begin() + static_cast<long>(pageCount));
     TableOfContents toc;
     if (!help.contentsFile.empty())
-        toc.ParseContentsFile(job.outputFolder + help.contentsFile, "/bench/help.chm");
+        toc.ParseContentsFile(out + help.contentsFile, "/bench/help.chm");
     fs::create_directories(folder / "js");
-    buildSearchData(job, toc.nodes);
+    struct : Progress {
+        void log(std::string_view, int) override {}
+        bool checkStop() override { return false; }
+    } quiet;
+    buildSearchData(quiet, out, std::string(PLOVIK_SOURCE_DIR) + "/template/clarity/", pages,
+                    toc.nodes, g_bytes ? WordSplit::Bytes : WordSplit::Unicode);
     std::error_code ec;
     return fs::file_size(folder / "js/searchdata.js", ec);
 }

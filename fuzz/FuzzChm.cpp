@@ -7,7 +7,7 @@
 
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
-#include "chm/OutputFolder.h"
+#include "platform/OutputFolder.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     plovik::setDiagnosticSink(&plovik::silentSink());

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "build/BuildJob.h"
-#include "build/FullTextSearch.h"
-#include "pages/CharsetDeclaration.h"
 #include "pages/HtmlProcessor.h"
 #include "pages/LinkRepair.h"
-#include "pages/Utf8.h"
-#include "pages/Utf8Converter.h"
+#include "pipeline/BuildJob.h"
+#include "pipeline/FullTextSearch.h"
+#include "text/CharsetDeclaration.h"
+#include "text/Utf8.h"
+#include "text/Utf8Converter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace plovik;

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/AsciiCase.h"
 #include "platform/Ini.h"
+#include "text/AsciiCase.h"
 
 namespace {
 

@@ -8,11 +8,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
 #include "app/ChmCommands.h"
 #include "app/TemplateCatalogue.h"
-#include "build/BuildJob.h"
-#include "build/ProjectFile.h"
+#include "pipeline/BuildJob.h"
+#include "pipeline/ProjectFile.h"
 #include "platform/ProgramFolder.h"
 
 namespace plovik {
@@ -39,9 +40,96 @@ std::string resolveAgainst(const std::string& path, const std::filesystem::path&
     return resolved;
 }
 
+const char* stageName(BuildStage stage) {
+    switch (stage) {
+        case BuildStage::Extraction:
+            return "Extracting files";
+        case BuildStage::ContentsTree:
+            return "Reading the table of contents";
+        case BuildStage::KeywordIndex:
+            return "Writing the keyword index";
+        case BuildStage::SearchWords:
+            return "Collecting search words";
+        case BuildStage::SearchData:
+            return "Writing the search data";
+        case BuildStage::Pages:
+            return "Rewriting pages";
+        case BuildStage::TemplateFiles:
+            return "Copying template files";
+    }
+    return "";
+}
+
+// What the build tells the command line, on the build's thread: the log itself, or a one-line
+// status on a terminal.
+class ConsoleObserver : public BuildObserver {
+public:
+    explicit ConsoleObserver(bool logMode) : logMode_(logMode) {}
+
+    void logText(std::string_view text, int) override {
+        // Line-buffered (see runBuildCommand): one write per log line rather than per text, as
+        // a page's line comes in five or six pieces.
+        if (logMode_)
+            std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+    void stageStarted(BuildStage stage, std::size_t items) override {
+        setStage(stageName(stage), items);
+    }
+    void itemDone() override {
+        ++items_;
+        draw(false);
+    }
+    void stopped() override { setStage("Stopped", 0); }
+    void done() override {
+        finished = true;
+        setStage("Done", 0);
+    }
+    // After the build: the status line's last state, on a line of its own.
+    void finish() {
+        if (logMode_)
+            return;
+        draw(true);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+    std::atomic<bool> finished{false};
+
+private:
+    void setStage(const char* name, std::size_t total) {
+        stage_ = name;
+        items_ = 0;
+        total_ = total;
+        draw(true);
+    }
+    void draw(bool force) {
+        if (logMode_)
+            return;
+        auto now = std::chrono::steady_clock::now();
+        if (!force && now - lastDraw_ < std::chrono::milliseconds(100))
+            return;
+        lastDraw_ = now;
+        double seconds = std::chrono::duration<double>(now - start_).count();
+        std::fprintf(stdout, "\r\033[K%s", stage_.c_str());
+        if (total_ > 0)
+            std::fprintf(stdout, " (%zu/%zu)", items_, total_);
+        else if (items_ > 0)
+            std::fprintf(stdout, " (%zu)", items_);
+        std::fprintf(stdout, "  %.1f s", seconds);
+        std::fflush(stdout);
+    }
+
+    const bool logMode_;
+    std::string stage_ = "Starting";
+    std::size_t items_ = 0;
+    std::size_t total_ = 0;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
 class CommandLineHost : public BuildHost {
 public:
-    explicit CommandLineHost(MessageWindow& window) : window_(window) {
+    explicit CommandLineHost(BuildObserver& observer) : observer_(observer) {
         programFolder_ = GetProgramFolder();
         catalogue_.LoadTemplateCatalogue(programFolder_);
     }
@@ -56,73 +144,15 @@ public:
         return std::nullopt;
     }
     std::string programFolder() override { return programFolder_; }
-    MessageWindow* window() override { return &window_; }
+    BuildObserver* observer() override { return &observer_; }
     void buildStarted() override {}
 
     bool refused = false;
 
 private:
-    MessageWindow& window_;
+    BuildObserver& observer_;
     std::string programFolder_;
     TemplateCatalogue catalogue_;
-};
-
-// The one-line status shown on a terminal instead of the scrolling log.
-class StatusLine {
-public:
-    void onLog(std::string_view text) {
-        auto has = [&](std::string_view s) { return text.find(s) != std::string_view::npos; };
-        if (has("start extract chm file"))
-            stage("Extracting files");
-        else if (has("build content tree"))
-            stage("Reading the table of contents");
-        else if (has("build index file"))
-            stage("Writing the keyword index");
-        else if (has("start generate keyword"))
-            stage("Collecting search words");
-        else if (has("save keyword results"))
-            stage("Writing the search data");
-        else if (has("process html file"))
-            stage("Rewriting pages");
-        else if (has("copy file"))
-            stage("Copying template files");
-        else if (has("stopped."))
-            stage("Stopped");
-        else if (has("\r\nDone."))
-            stage("Done");
-        if (has("   extract:") || has("   parse keyword from:") || has("   process :"))
-            ++items_;
-        draw(false);
-    }
-    void finish() {
-        draw(true);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
-
-private:
-    void stage(const char* name) {
-        stage_ = name;
-        items_ = 0;
-        draw(true);
-    }
-    void draw(bool force) {
-        auto now = std::chrono::steady_clock::now();
-        if (!force && now - lastDraw_ < std::chrono::milliseconds(100))
-            return;
-        lastDraw_ = now;
-        double seconds = std::chrono::duration<double>(now - start_).count();
-        std::fprintf(stdout, "\r\033[K%s", stage_.c_str());
-        if (items_ > 0)
-            std::fprintf(stdout, " (%zu)", items_);
-        std::fprintf(stdout, "  %.1f s", seconds);
-        std::fflush(stdout);
-    }
-
-    std::string stage_ = "Starting";
-    size_t items_ = 0;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 }  // namespace
@@ -174,24 +204,9 @@ int runBuildCommand(const BuildOptions& options) {
     const bool logMode = options.log || !::isatty(STDOUT_FILENO);
     if (logMode)
         std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
-    StatusLine status;
+    ConsoleObserver observer(logMode);
+    CommandLineHost host(observer);
     BuildJob job;
-    bool done = false;
-    MessageWindow window([&](unsigned message, WPARAM, LPARAM) -> LRESULT {
-        if (message == WM_BUILD_LOG) {
-            if (logMode) {
-                // Line-buffered (set below): one write per log line rather than per text, since
-                // the job waits for each text and a page's line comes in five or six pieces.
-                std::fwrite(job.logText.data(), 1, job.logText.size(), stdout);
-            } else {
-                status.onLog(job.logText);
-            }
-        } else if (message == WM_BUILD_DONE) {
-            done = true;
-        }
-        return 0;
-    });
-    CommandLineHost host(window);
 
     if (!options.linksReport.empty())
         job.linksReportPath = resolveAgainst(options.linksReport, cwd);
@@ -202,24 +217,23 @@ int runBuildCommand(const BuildOptions& options) {
     auto previous = std::signal(SIGINT, onInterrupt);
     bool stopSent = false;
     while (job.workerActive()) {
-        window.pumpMessages(std::chrono::milliseconds(100));
-        if (g_interrupted && !stopSent && job.jobRunning) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (g_interrupted && !stopSent && job.running()) {
             // What the wizard's Stop does: the job stops at its next checkpoint.
-            job.jobPaused = true;
-            job.stopRequested = true;
+            job.pause();
+            job.requestStop();
             stopSent = true;
         }
     }
-    window.pumpMessages(std::chrono::milliseconds(0));
     job.waitForWorker();
     std::signal(SIGINT, previous);
 
     if (logMode)
         std::fflush(stdout);  // "Done." ends no line
     else
-        status.finish();
+        observer.finish();
     std::FILE* summary = logMode ? stderr : stdout;
-    if (job.jobStopped || !done) {
+    if (job.stoppedByRequest() || !observer.finished) {
         std::fprintf(summary, "\nThe build was stopped.\n");
         return 1;
     }

@@ -2,12 +2,11 @@
 
 #include <cstdio>
 
-#include "build/BuildJob.h"
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
-#include "chm/Extraction.h"
+#include "pages/Progress.h"
+#include "pipeline/ExtractionStage.h"
 #include "platform/FileSystem.h"
-#include "platform/WindowMessages.h"
 
 namespace plovik {
 
@@ -17,6 +16,20 @@ DiagnosticsScope::DiagnosticsScope(bool verbose) {
 DiagnosticsScope::~DiagnosticsScope() {
     setDiagnosticSink(nullptr);
 }
+
+namespace {
+
+// `plovik extract` prints the build's extract lines, so that its output reads like the first
+// stage of a build.
+class PrintingProgress : public Progress {
+public:
+    void log(std::string_view text, int) override {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+    bool checkStop() override { return false; }
+};
+
+}  // namespace
 
 int extractCommand(const std::string& chmPath, const std::string& outDir, bool verbose) {
     DiagnosticsScope diagnostics(verbose);
@@ -28,28 +41,14 @@ int extractCommand(const std::string& chmPath, const std::string& outDir, bool v
         return 1;
     }
 
-    BuildJob job;
-    // A window on this thread: the job's sends call the handler directly.
-    MessageWindow window([&job](unsigned message, WPARAM, LPARAM) -> LRESULT {
-        if (message == WM_BUILD_LOG) {
-            std::fwrite(job.logText.data(), 1, job.logText.size(), stdout);
-        }
-        return 0;
-    });
-    job.dialogWindow = &window;
-    job.chmPath = chmPath;
-    job.outputFolder = folder;
-    job.jobRunning = true;
-
-    ExtractionSummary summary;
-    const bool opened = extractChm(job, summary);
-    job.jobRunning = false;
-    job.dialogWindow = nullptr;
+    PrintingProgress progress;
+    ExtractionStage extraction(progress, true);
+    const ExtractionSummary summary = extraction.run(chmPath, folder);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-    if (!opened) {
+    if (!summary.opened()) {
         std::fprintf(stderr, "plovik: cannot read %s: %s\n", chmPath.c_str(),
-                     summary.whyNot.c_str());
+                     summary.outcome.reason.c_str());
         return 1;
     }
     if (summary.failed > 0) {

@@ -12,7 +12,7 @@
 
 #include "app/PlovikDlg.h"
 #include "app/Resources.h"
-#include "build/BuildJob.h"
+#include "pipeline/BuildJob.h"
 #include "platform/ProgramFolder.h"
 #include "platform/dialog/DialogHost.h"
 #include "platform/dialog/Shell.h"

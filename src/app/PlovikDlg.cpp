@@ -160,7 +160,7 @@ void CPlovikDlg::OnPageReloaded() {
     UpdateData(false);  // the layout switch sets the build check boxes; the values decide
     ClickElement("button_updateAllHtmlControls");
     ClickElement(m_modified ? "button_ungraysaveicon" : "button_graysaveicon");
-    const bool running = m_job.jobRunning;
+    const bool running = m_job.running();
     ClickElement(running ? "button_disableBuild" : "button_enableBuild");
     ClickElement(running ? "button_enableStop" : "button_disableStop");
     SetElementValue("textarea_log", m_logText);
@@ -179,7 +179,7 @@ void CPlovikDlg::SetModified(bool modified) {
 }
 
 void CPlovikDlg::updateExitGuard() {
-    m_host.setExitGuard(m_modified || m_job.jobRunning);
+    m_host.setExitGuard(m_modified || m_job.running());
 }
 
 void CPlovikDlg::BuildTemplateSelect() {
@@ -303,6 +303,11 @@ std::optional<std::string> CPlovikDlg::templateFolderName(int version, int index
     return std::nullopt;
 }
 
+BuildObserver* CPlovikDlg::observer() {
+    m_buildMessages.setWindow(GetSafeHwnd());
+    return &m_buildMessages;
+}
+
 void CPlovikDlg::buildStarted() {
     ClickElement("button_disableBuild");
     ClickElement("button_enableStop");
@@ -314,7 +319,7 @@ void CPlovikDlg::OnBuild() {
     // text, its return) for a moment: a Build clicked then would be ignored. Wait for it; its
     // messages are handled meanwhile. A job that ends normally is not waited for here, as it
     // stays in its completion message until that dialog, which covers Build, is closed.
-    while (m_job.jobStopped && !m_job.jobRunning && m_job.workerActive())
+    while (m_job.stoppedByRequest() && !m_job.running() && m_job.workerActive())
         m_host.pumpOnce(std::chrono::milliseconds(10));
     // The dialog's own values are the settings the build starts from; the build adds the trailing
     // separator to the output folder there as well.
@@ -322,10 +327,10 @@ void CPlovikDlg::OnBuild() {
 }
 
 void CPlovikDlg::OnStop() {
-    if (!m_job.jobRunning)
+    if (!m_job.running())
         return;
-    m_job.jobPaused = true;
-    m_job.stopRequested = true;
+    m_job.pause();
+    m_job.requestStop();
     ClickElement("button_enableBuild");
     ClickElement("button_disableStop");
 }
@@ -370,7 +375,7 @@ void CPlovikDlg::LogAppend(LPARAM lParam) {
     if (lParam == 1)
         ++m_logLineCount;
     m_logLineCount %= 100;
-    m_logText += m_job.logText;
+    m_logText += m_buildMessages.text();
     m_logDirty = true;
     // The text reaching its hundredth line is shown before it restarts, and stays shown until
     // the next text: when that line was the build's last ("Done."), it stays on screen.
@@ -426,24 +431,24 @@ void CPlovikDlg::OnExit() {
         return MessageBoxW(m_host, "Modified successfully, do you want to exit?", "Plovik",
                            MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON2) == IDOK;
     };
-    if (m_job.jobRunning) {
-        m_job.jobPaused = true;
+    if (m_job.running()) {
+        m_job.pause();
         if (MessageBoxW(m_host, "do you want to exit again?", "Plovik",
                         MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON2) == IDOK) {
             m_exiting = true;
-            m_job.stopRequested = true;
+            m_job.requestStop();
             // The job's messages keep coming until it has ended, at a checkpoint or normally.
             while (m_job.workerActive())
                 m_host.pumpOnce(std::chrono::milliseconds(500));
             m_job.waitForWorker();
             if (!m_modified || askExit()) {
-                m_job.jobPaused = false;
+                m_job.resume();
                 EndDialog(0);
                 return;
             }
             m_exiting = false;
         }
-        m_job.jobPaused = false;
+        m_job.resume();
         return;
     }
     if (!m_modified || askExit())
@@ -453,9 +458,9 @@ void CPlovikDlg::OnExit() {
 void CPlovikDlg::OnPageGone() {
     // The window was closed and did not come back: end, stopping a build at its next checkpoint.
     m_exiting = true;
-    if (m_job.jobRunning) {
-        m_job.jobPaused = true;
-        m_job.stopRequested = true;
+    if (m_job.running()) {
+        m_job.pause();
+        m_job.requestStop();
     }
     while (m_job.workerActive())
         m_host.pumpOnce(std::chrono::milliseconds(100));

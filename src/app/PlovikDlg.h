@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/BuildMessages.h"
 #include "app/TemplateCatalogue.h"
-#include "build/BuildJob.h"
-#include "build/ProjectFile.h"
+#include "pipeline/BuildJob.h"
+#include "pipeline/ProjectFile.h"
 #include "platform/dialog/HtmlDialog.h"
 
 namespace plovik {
@@ -36,7 +37,7 @@ public:
     void showValidationMessage(std::string_view text) override;
     std::optional<std::string> templateFolderName(int version, int index) override;
     std::string programFolder() override { return m_programFolder; }
-    MessageWindow* window() override { return GetSafeHwnd(); }
+    BuildObserver* observer() override;
     void buildStarted() override;
 
     // ---- operations ----
@@ -94,6 +95,8 @@ private:
     void updateExitGuard();
 
     BuildJob& m_job;
+    // The build's reports, as messages to this window.
+    WindowBuildObserver m_buildMessages;
     std::string m_programFolder;
     bool m_exiting = false;
     bool m_pageLoaded = false;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "build/ProjectSettings.h"
+#include "pipeline/ProjectSettings.h"
 #include "platform/Ini.h"
 
 namespace plovik {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "chm/ByteSource.h"
+#include "platform/Outcome.h"
 
 namespace plovik {
 
@@ -74,12 +75,17 @@ struct ChmFile {
 };
 
 // Opens a CHM file, or one whose bytes come from `source`. Reads the header, the directory and
-// the section list; null when the header or the directory cannot be read, with the reason in
-// `whyNot` when given.
+// the section list; null when the header or the directory cannot be read, with a fatal outcome
+// that says why.
+std::unique_ptr<ChmFile> openChm(const std::string& path, Outcome& outcome);
+std::unique_ptr<ChmFile> openChm(std::unique_ptr<ByteSource> source, Outcome& outcome);
+// The same with the reason alone, when given.
 std::unique_ptr<ChmFile> openChm(const std::string& path, std::string* whyNot = nullptr);
 std::unique_ptr<ChmFile> openChm(std::unique_ptr<ByteSource> source, std::string* whyNot = nullptr);
 
-// The steps of opening, each 0 on success and -1 on failure.
+// The steps of opening, graded, and as the small results: 0 on success, -1 on failure.
+Outcome loadItsfHeader(ChmFile& chm);
+Outcome loadDirectory(ChmFile& chm);
 int readItsfHeader(ChmFile& chm, std::string* whyNot = nullptr);
 int readDirectory(ChmFile& chm, std::string* whyNot = nullptr);
 int readSectionNames(ChmFile& chm);

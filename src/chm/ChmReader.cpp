@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <unordered_map>
 
 #include "chm/ByteReader.h"
@@ -13,10 +14,17 @@ namespace fmt = chmformat;
 
 namespace {
 
-bool failWith(std::string* whyNot, std::string text) {
+std::string n(std::uint64_t value) {
+    return std::to_string(value);
+}
+
+// The old small results: 0, or -1 with the reason where the caller wants it.
+int smallResult(const Outcome& outcome, std::string* whyNot) {
+    if (outcome)
+        return 0;
     if (whyNot)
-        *whyNot = std::move(text);
-    return false;
+        *whyNot = outcome.reason;
+    return -1;
 }
 
 // Appends the entries of one listing chunk. Entries never straddle chunks: one that runs past
@@ -60,19 +68,15 @@ std::uint32_t ChmFile::firstListingChunk() const {
     return loadLe32(directoryHeader.data() + fmt::kDirFirstListingChunk);
 }
 
-int readItsfHeader(ChmFile& chm, std::string* whyNot) {
+Outcome loadItsfHeader(ChmFile& chm) {
     const std::uint64_t fileSize = chm.source->size();
     std::uint8_t raw[fmt::kItsfV3Size] = {};
     const std::size_t have =
         static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, sizeof raw));
-    if (have < fmt::kItsfV2Size || !chm.source->read(0, raw, have)) {
-        failWith(whyNot, "the file is too short to be a CHM file");
-        return -1;
-    }
-    if (std::memcmp(raw + fmt::kItsfSignature, "ITSF", 4) != 0) {
-        failWith(whyNot, "not a CHM file (no ITSF signature)");
-        return -1;
-    }
+    if (have < fmt::kItsfV2Size || !chm.source->read(0, raw, have))
+        return Outcome::fatal("the file is too short to be a CHM file (" + n(fileSize) + " bytes)");
+    if (std::memcmp(raw + fmt::kItsfSignature, "ITSF", 4) != 0)
+        return Outcome::fatal("not a CHM file (no ITSF signature)");
     std::memcpy(chm.header.data(), raw, chm.header.size());
     chm.version = loadLe32(raw + fmt::kItsfVersion);
     for (std::size_t i = 0; i < 4; ++i) {
@@ -82,57 +86,52 @@ int readItsfHeader(ChmFile& chm, std::string* whyNot) {
     const std::uint64_t dirLength = chm.headerSections[3];
     if (chm.version == 2) {
         // No content offset in the header: section 0 follows the directory.
-        if (!fitsWithin(dirOffset, dirLength, fileSize)) {
-            failWith(whyNot, "the directory reaches beyond the end of the file");
-            return -1;
-        }
+        if (!fitsWithin(dirOffset, dirLength, fileSize))
+            return Outcome::fatal("the directory (" + n(dirLength) + " bytes at " + n(dirOffset) +
+                                  ") reaches beyond the end of the file (" + n(fileSize) +
+                                  " bytes)");
         chm.contentOffset = dirOffset + dirLength;
     } else if (chm.version == 3) {
-        if (have < fmt::kItsfV3Size) {
-            failWith(whyNot, "the file is too short to be a CHM file");
-            return -1;
-        }
+        if (have < fmt::kItsfV3Size)
+            return Outcome::fatal("the file is too short to be a CHM file (" + n(fileSize) +
+                                  " bytes)");
         chm.contentOffset = loadLe64(raw + fmt::kItsfContentOffset);
     } else {
-        failWith(whyNot, "unsupported ITSF version " + std::to_string(chm.version));
-        return -1;
+        return Outcome::fatal("unsupported ITSF version " + n(chm.version));
     }
-    if (!fitsWithin(dirOffset, fmt::kDirHeaderSize, fileSize)) {
-        failWith(whyNot, "the directory lies beyond the end of the file");
-        return -1;
-    }
-    if (chm.contentOffset > fileSize) {
-        failWith(whyNot, "the content lies beyond the end of the file");
-        return -1;
-    }
-    return 0;
+    if (!fitsWithin(dirOffset, fmt::kDirHeaderSize, fileSize))
+        return Outcome::fatal("the directory (at " + n(dirOffset) +
+                              ") lies beyond the end of the file (" + n(fileSize) + " bytes)");
+    if (chm.contentOffset > fileSize)
+        return Outcome::fatal("the content (at " + n(chm.contentOffset) +
+                              ") lies beyond the end of the file (" + n(fileSize) + " bytes)");
+    return Outcome::ok();
 }
 
-int readDirectory(ChmFile& chm, std::string* whyNot) {
+int readItsfHeader(ChmFile& chm, std::string* whyNot) {
+    return smallResult(loadItsfHeader(chm), whyNot);
+}
+
+Outcome loadDirectory(ChmFile& chm) {
     const std::uint64_t fileSize = chm.source->size();
     const std::uint64_t dirOffset = chm.directoryOffset();
-    if (!chm.source->read(dirOffset, chm.directoryHeader.data(), chm.directoryHeader.size())) {
-        failWith(whyNot, "the directory header cannot be read");
-        return -1;
-    }
+    if (!chm.source->read(dirOffset, chm.directoryHeader.data(), chm.directoryHeader.size()))
+        return Outcome::fatal("the directory header (at " + n(dirOffset) + ") cannot be read");
     chm.entries.clear();
     const std::uint32_t chunkCount = chm.chunkCount();
     if (chunkCount == 0)
-        return 0;
+        return Outcome::ok();
     const std::uint32_t chunkSize = chm.chunkSize();
-    if (chunkSize <= fmt::kChunkHeaderSize) {
-        failWith(whyNot, "directory chunk size " + std::to_string(chunkSize) + " is too small");
-        return -1;
-    }
+    if (chunkSize <= fmt::kChunkHeaderSize)
+        return Outcome::fatal("directory chunk size " + n(chunkSize) + " is too small");
     // Only chunks that lie wholly inside the file are read.
     const std::uint64_t chunk0 = dirOffset + fmt::kDirHeaderSize;
     const std::uint64_t present = (fileSize - chunk0) / chunkSize;
     const std::uint32_t usable =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(chunkCount, present));
-    if (usable == 0) {
-        failWith(whyNot, "the directory's chunks lie beyond the end of the file");
-        return -1;
-    }
+    if (usable == 0)
+        return Outcome::fatal("the directory's " + n(chunkCount) + " chunks of " + n(chunkSize) +
+                              " bytes lie beyond the end of the file (" + n(fileSize) + " bytes)");
 
     std::vector<std::uint8_t> chunk(chunkSize);
     auto readChunk = [&](std::uint32_t k) {
@@ -146,10 +145,8 @@ int readDirectory(ChmFile& chm, std::string* whyNot) {
     std::uint32_t k = 0;
     if (!readChunk(0)) {
         k = chm.firstListingChunk();
-        if (k >= usable || !readChunk(k)) {
-            failWith(whyNot, "the directory has no listing chunk");
-            return -1;
-        }
+        if (k >= usable || !readChunk(k))
+            return Outcome::fatal("the directory has no listing chunk");
     }
     // Follow the next-chunk chain; a chunk seen before, a number beyond the directory or a chunk
     // that is not a listing chunk ends it, so no chain runs longer than the chunk count.
@@ -162,7 +159,11 @@ int readDirectory(ChmFile& chm, std::string* whyNot) {
             break;
         k = next;
     }
-    return 0;
+    return Outcome::ok();
+}
+
+int readDirectory(ChmFile& chm, std::string* whyNot) {
+    return smallResult(loadDirectory(chm), whyNot);
 }
 
 int readSectionNames(ChmFile& chm) {
@@ -226,27 +227,49 @@ const ChmEntry* findEntry(const std::vector<ChmEntry>& entries, std::string_view
     return nullptr;
 }
 
-std::unique_ptr<ChmFile> openChm(std::unique_ptr<ByteSource> source, std::string* whyNot) {
+std::unique_ptr<ChmFile> openChm(std::unique_ptr<ByteSource> source, Outcome& outcome) {
     if (!source) {
-        failWith(whyNot, "the file cannot be opened");
+        outcome = Outcome::fatal("the file cannot be opened");
         return nullptr;
     }
     auto chm = std::make_unique<ChmFile>();
     chm->source = std::move(source);
     chm->sink = &diagnosticSink();
-    if (readItsfHeader(*chm, whyNot) != 0 || readDirectory(*chm, whyNot) != 0)
+    outcome = loadItsfHeader(*chm);
+    if (outcome)
+        outcome = loadDirectory(*chm);
+    if (!outcome)
         return nullptr;
     readSectionNames(*chm);
     return chm;
 }
 
-std::unique_ptr<ChmFile> openChm(const std::string& path, std::string* whyNot) {
-    auto source = openFileSource(path);
-    if (!source) {
-        failWith(whyNot, "the file cannot be opened for reading");
+std::unique_ptr<ChmFile> openChm(const std::string& path, Outcome& outcome) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        outcome = Outcome::fatal("it is a folder, not a file");
         return nullptr;
     }
-    return openChm(std::move(source), whyNot);
+    auto source = openFileSource(path);
+    if (!source) {
+        outcome = Outcome::fatal("the file cannot be opened for reading");
+        return nullptr;
+    }
+    return openChm(std::move(source), outcome);
+}
+
+std::unique_ptr<ChmFile> openChm(std::unique_ptr<ByteSource> source, std::string* whyNot) {
+    Outcome outcome;
+    auto chm = openChm(std::move(source), outcome);
+    smallResult(outcome, whyNot);
+    return chm;
+}
+
+std::unique_ptr<ChmFile> openChm(const std::string& path, std::string* whyNot) {
+    Outcome outcome;
+    auto chm = openChm(path, outcome);
+    smallResult(outcome, whyNot);
+    return chm;
 }
 
 void closeChm(ChmFile& chm) {

@@ -1,44 +1,61 @@
 #pragma once
 
+// Unpacks every stored file of a CHM into a folder. Extraction knows the container and the
+// folder; whoever drives it (a build, `plovik extract`, a test) hears of each file through a
+// small sink, and may rename files and change their bytes on the way to the disk (a build makes
+// text UTF-8 there).
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "platform/Outcome.h"
+
 namespace plovik {
 
-class BuildJob;
+struct ChmFile;
 
-// What one extraction did, for callers that report more than the log (the command line).
-struct ExtractionSummary {
-    bool opened = false;
-    std::string whyNot;       // why the CHM could not be opened
-    std::size_t written = 0;  // files written
-    std::size_t failed = 0;   // files logged "failed"
-    bool stopped = false;     // a stop request ended the extraction early
+class ExtractionSink {
+public:
+    virtual ~ExtractionSink() = default;
 
-    // With the job's convertCharset on: the help's ANSI code page and what was made UTF-8.
-    int codePage = 0;                // 0 when nothing was converted
-    std::size_t namesConverted = 0;  // stored names that were not UTF-8
-    std::size_t pagesConverted = 0;
-    std::size_t sitemapsConverted = 0;
-    std::size_t filesWithUndecodableBytes = 0;
+    // The container is open and nothing is written yet; a sink that needs to know more of the
+    // help (its language) reads it here.
+    virtual void opened(ChmFile& chm) { (void)chm; }
+    // Asked before every directory entry; true ends the extraction there.
+    virtual bool stopRequested() { return false; }
+    // The name, "/" and a path, that a stored file or folder is written under. The view must stay
+    // valid until the next call.
+    virtual std::string_view nameFor(std::string_view stored) { return stored; }
+    // A file is about to be unpacked; `name` is as written, with its leading "/".
+    virtual void entryStarted(std::string_view name) { (void)name; }
+    // The bytes to write for the file `relative` (its name as written, less the leading "/").
+    // The view must stay valid until the file is written.
+    virtual std::string_view transform(std::string_view relative, std::string_view bytes) {
+        (void)relative;
+        return bytes;
+    }
+    // The file is written (ok) or lost (item failed, with the reason).
+    virtual void entryFinished(std::string_view relative, const Outcome& outcome) {
+        (void)relative;
+        (void)outcome;
+    }
 };
 
-// The extraction stage: unpacks every stored file of job.chmPath into job.outputFolder, logs one
-// line per file, and records the pages, the table of contents and the keyword index in the job.
-// False when the CHM cannot be opened (nothing is logged or written then). When a stop is
-// requested at the checkpoint of an entry, returns at once with job.stopped() set.
-//
-// With job.convertCharset on, text is made UTF-8 on its way to the disk, so that every later
-// stage reads UTF-8: names that are not UTF-8 are decoded with the help's ANSI code page (unless
-// the decoded name is another stored name already), and pages and sitemaps are converted as
-// Utf8Converter says. A file with bytes that did not decode is named in the log.
-bool extractChm(BuildJob& job);
-bool extractChm(BuildJob& job, ExtractionSummary& summary);
+// What one extraction did.
+struct ExtractionSummary {
+    Outcome outcome;          // fatal when the CHM could not be opened; nothing is written then
+    std::size_t written = 0;  // files written
+    std::size_t failed = 0;   // files lost
+    bool stopped = false;     // the sink asked to stop before the end
 
-// Creates the folder `relativeFolder` below `outputFolder` with every missing folder on its way.
-// False when given no path, or one that would leave the output folder, or when the folder does
-// not exist afterwards.
-bool makeDirectories(const std::string& outputFolder, std::string_view relativeFolder);
+    bool opened() const { return outcome.grade != Grade::Fatal; }
+};
+
+// Writes every stored file of the CHM at `chmPath` below `outputFolder` (ending with '/'), in
+// directory order, except the help compiler's own objects. A name that would leave the folder is
+// never written.
+ExtractionSummary extractChm(const std::string& chmPath, const std::string& outputFolder,
+                             ExtractionSink& sink);
 
 }  // namespace plovik

@@ -9,6 +9,7 @@
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
 #include "platform/TextFile.h"
+#include "text/Utf8.h"
 
 namespace plovik {
 
@@ -33,10 +34,10 @@ bool normaliseLocal(std::string_view value, std::string_view chmFileName,
             return false;
         if (!equalsNoCase(value.substr(kScheme.size(), sep - kScheme.size()), chmFileName))
             return false;
-        local = cutToField(value.substr(sep + 3), kSitemapLocalWidth);
+        local = cutUtf8(value.substr(sep + 3), kSitemapLocalWidth);
         return true;
     }
-    local = cutToField(fromSitemapFolder(value, contentsFolder), kSitemapLocalWidth);
+    local = cutUtf8(fromSitemapFolder(value, contentsFolder), kSitemapLocalWidth);
     return true;
 }
 
@@ -130,7 +131,7 @@ void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_vi
                  at = reader.upper().find(kParam, at + 1)) {
                 const ParamElement param = scanParamElement(reader.line().substr(at));
                 if (equalsNoCase(param.name, "NAME")) {
-                    node.name = cutToField(param.value, kSitemapNameWidth);
+                    node.name = cutUtf8(param.value, kSitemapNameWidth);
                 } else if (equalsNoCase(param.name, "LOCAL")) {
                     keep = normaliseLocal(param.value, chmFileName, contentsFolder, node.local);
                 } else if (equalsNoCase(param.name, "IMAGENUMBER")) {

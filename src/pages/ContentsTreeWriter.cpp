@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "build/TemplateFiller.h"
 #include "pages/PageLinks.h"
 #include "pages/TableOfContents.h"
+#include "templating/TemplateFiller.h"
 
 namespace plovik {
 

@@ -4,10 +4,12 @@
 
 #include "pages/FrameHtmlProcessor.h"
 
-#include "build/BuildJob.h"
-#include "build/TemplateFiller.h"
-#include "pages/CharsetDeclaration.h"
+#include "pages/EntryFileName.h"
+#include "pages/Progress.h"
 #include "platform/TextFile.h"
+#include "templating/TemplateFiller.h"
+#include "text/AsciiCase.h"
+#include "text/CharsetDeclaration.h"
 
 namespace plovik {
 
@@ -51,18 +53,28 @@ std::string escapedForPrompt(std::string_view name) {
 
 }  // namespace
 
+bool CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic, bool entryIsPage) {
+    m_entryFileName = m_options.entryPageName;
+    if (entryIsPage)
+        m_entryFileName =
+            entryNameFromTitle(m_title, m_pages ? *m_pages : std::vector<std::string>{});
+    WriteEntryPage(firstTopic);
+    WriteHeaderPage();
+    WriteLeftPanel();
+    return true;
+}
+
 bool CFrameHtmlProcessor::WriteEntryPage(const std::string& firstTopic) {
-    if (!staysInFolder(m_job.entryPageName))
+    if (!staysInFolder(m_entryFileName))
         return false;
-    m_entryFileName = m_job.entryPageName;
 
     TemplateFiller filler(m_templateFolder + "frame.tpl");
     filler.addReplacement("utf-8", "{charset}");
-    filler.addReplacement(m_job.title, "{title}");
+    filler.addReplacement(m_title, "{title}");
     filler.addReplacement(firstTopic, "{frame_content_file}");
-    m_job.log("...", 0);
+    m_progress.log("...", 0);
     filler.writeFilled(m_outputFolder + m_entryFileName);
-    m_job.log("..", 0);
+    m_progress.log("..", 0);
     return true;
 }
 
@@ -79,10 +91,10 @@ bool CFrameHtmlProcessor::WriteHeaderPage() {
 bool CFrameHtmlProcessor::WriteLeftPanel() {
     TemplateFiller filler(m_templateFolder + "LeftPanel.tpl");
     filler.addReplacement(
-        m_job.buildIndex ? "<li><a href=\"HelpIndex.html\" rel=\"#iframe\">Index</a></li>" : "",
+        m_indexLink ? "<li><a href=\"HelpIndex.html\" rel=\"#iframe\">Index</a></li>" : "",
         "{index_link}");
     filler.addReplacement(
-        m_job.buildSearch ? "<li><a href=\"HelpSearch.html\" rel=\"#iframe\">Search</a></li>" : "",
+        m_searchLink ? "<li><a href=\"HelpSearch.html\" rel=\"#iframe\">Search</a></li>" : "",
         "{search_link}");
     filler.writeFilled(m_outputFolder + "LeftPanel.html");
     return true;
@@ -96,7 +108,7 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
     if (!page)
         return false;
     const bool repaired = RepairLinks(*page, relPath);
-    m_job.log("..", 0);
+    m_progress.log("..", 0);
 
     if (m_showNavButtons) {
         BuildNavigationBar(fullPath);
@@ -110,7 +122,7 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
         RemoveText(*page, FragmentFor(m_headerToRemove, relPath, repaired));
     if (m_removeFooter)
         RemoveText(*page, FragmentFor(m_footerToRemove, relPath, repaired));
-    m_job.log("..", 0);
+    m_progress.log("..", 0);
 
     // The link is written into this page, so it climbs to the site root first.
     const std::string prompt =
@@ -120,12 +132,12 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
         "'>here</a> to view all files</div>\");}</script>";
     InsertAfterBodyTag(*page, prompt);
     // The related topics and the footer may have brought UTF-8 into a page that said nothing.
-    if (m_job.convertCharset)
+    if (m_convertCharset)
         declareUtf8IfNeeded(*page);
 
     if (!writeBinaryFile(fullPath, *page))
         return false;
-    m_job.log(".", 0);
+    m_progress.log(".", 0);
     return true;
 }
 

@@ -12,16 +12,16 @@ class CFrameHtmlProcessor : public CHtmlProcessor {
 public:
     using CHtmlProcessor::CHtmlProcessor;
 
-    // Takes the title and the entry page name from the job.
+    // The entry page (named as asked, or after the title when the help has a page of the asked
+    // name), the header and the left panel.
+    bool WriteSitePages(const std::string& firstTopic, bool entryIsPage) override;
+
     bool WriteEntryPage(const std::string& firstTopic);
     bool WriteHeaderPage();
-    // Takes the index and search switches from the job.
     bool WriteLeftPanel();
 
     bool ProcessPage(const std::string& fullPath, const std::string& relPath, int tocId,
                      const std::string& tocTitle) override;
-
-    std::string m_entryFileName;
 };
 
 }  // namespace plovik

@@ -3,16 +3,50 @@
 
 #include "pages/HtmlProcessor.h"
 
-#include "build/BuildJob.h"
 #include "pages/LinkRepair.h"
 #include "pages/PageLinks.h"
+#include "pages/Progress.h"
 #include "pages/TocIndex.h"
 #include "platform/TextFile.h"
 
 namespace plovik {
 
-CHtmlProcessor::CHtmlProcessor(BuildJob& job) : m_job(job) {}
+CHtmlProcessor::CHtmlProcessor(const PageOptions& options, Progress& progress)
+    : m_options(options), m_progress(progress) {
+    m_outputFolder = options.outputFolder;
+    m_templateFolder = options.templateFolder;
+    m_title = options.title;
+    m_showNavButtons = options.showNavButtons;
+    m_showRelatedTopics = options.showRelatedTopics;
+    m_convertCharset = options.convertCharset;
+    m_indexLink = options.indexLink;
+    m_searchLink = options.searchLink;
+    m_addHeader = options.addHeader.has_value();
+    m_header = options.addHeader;
+    m_addFooter = options.addFooter.has_value();
+    m_footer = options.addFooter;
+    m_removeHeader = options.removeHeader.has_value();
+    m_headerToRemove = options.removeHeader;
+    m_removeFooter = options.removeFooter.has_value();
+    m_footerToRemove = options.removeFooter;
+}
+
 CHtmlProcessor::~CHtmlProcessor() = default;
+
+void CHtmlProcessor::SetPages(const std::vector<std::string>& pages,
+                              const std::vector<SitemapNode>& tocNodes, LinkRepair* linkRepair) {
+    m_pages = &pages;
+    m_tocNodes = &tocNodes;
+    m_linkRepair = linkRepair;
+}
+
+bool CHtmlProcessor::WriteSitePages(const std::string&, bool) {
+    return true;
+}
+
+bool CHtmlProcessor::FinishSite(bool) {
+    return true;
+}
 
 bool CHtmlProcessor::ProcessPage(const std::string&, const std::string&, int, const std::string&) {
     return true;
@@ -41,9 +75,8 @@ bool CHtmlProcessor::ProcessAllPages() {
     const TocIndex& index = *m_index;
 
     for (std::size_t k = 0; k < m_pages->size(); ++k) {
-        // A copy: a stop at the checkpoint releases the job's page list.
-        const std::string relPath = (*m_pages)[k];
-        m_job.log("\r\n   process :" + relPath + ".", 0);
+        const std::string& relPath = (*m_pages)[k];
+        m_progress.log("\r\n   process :" + relPath + ".", 0);
         const std::string fullPath = m_outputFolder + relPath;
 
         int tocId = -1;
@@ -52,11 +85,13 @@ bool CHtmlProcessor::ProcessAllPages() {
             tocId = (*m_tocNodes)[static_cast<std::size_t>(node)].id;
             tocTitle = (*m_tocNodes)[static_cast<std::size_t>(node)].name;
         }
-        m_rootPrefix = rootPrefixOf(relPath);
+        m_rootPrefix.clear();
+        MakeRelativeLink("/", relPath, &m_rootPrefix);
 
         const bool ok = ProcessPage(fullPath, relPath, tocId, tocTitle);
-        m_job.log(ok ? "ok" : "failed", 1);
-        if (m_job.checkStop()) {
+        m_progress.log(ok ? "ok" : "failed", 1);
+        m_progress.itemDone();
+        if (m_progress.checkStop()) {
             m_inPageLoop = false;
             return false;
         }

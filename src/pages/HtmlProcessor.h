@@ -10,17 +10,18 @@
 #include <string_view>
 #include <vector>
 
+#include "pages/PageOptions.h"
 #include "pages/SitemapNode.h"
 
 namespace plovik {
 
-class BuildJob;
 class LinkRepair;
+class Progress;
 class TocIndex;
 
 class CHtmlProcessor {
 public:
-    explicit CHtmlProcessor(BuildJob& job);
+    CHtmlProcessor(const PageOptions& options, Progress& progress);
     virtual ~CHtmlProcessor();
     CHtmlProcessor(const CHtmlProcessor&) = delete;
     CHtmlProcessor& operator=(const CHtmlProcessor&) = delete;
@@ -30,9 +31,23 @@ public:
     virtual bool ProcessPage(const std::string& fullPath, const std::string& relPath, int tocId,
                              const std::string& tocTitle);
 
+    // The pages to rewrite (relative names, in order), the table of contents they stand in, and
+    // the repair of their links (null when links stay as they are). All must outlive the
+    // processor.
+    void SetPages(const std::vector<std::string>& pages, const std::vector<SitemapNode>& tocNodes,
+                  LinkRepair* linkRepair);
+
+    // The layout's own pages, written before the topics are rewritten. `firstTopic` is the table
+    // of contents' start page; `entryIsPage` says whether the entry page the user asked for is
+    // one of the help's pages.
+    virtual bool WriteSitePages(const std::string& firstTopic, bool entryIsPage);
     // Every page of m_pages, in order, with its log line and checkpoint. Returns false only when
-    // the job was stopped at a checkpoint.
+    // the build was stopped at a checkpoint.
     bool ProcessAllPages();
+    // What the layout writes once every page is done.
+    virtual bool FinishSite(bool entryIsPage);
+    // The site's entry page, once WriteSitePages has chosen it.
+    const std::string& EntryPageName() const { return m_entryFileName; }
 
     // The navigation bar and the related topics of the page at fullPath (m_outputFolder followed
     // by the page's relative path; a path outside the output folder is taken as relative). The
@@ -51,7 +66,7 @@ public:
     // The whole file in binary mode, or nullopt.
     static std::optional<std::string> ReadWholeFile(const std::string& path);
 
-    // ---- inputs, set by the build job before any other call ----
+    // ---- inputs, from the options and SetPages ----
     std::string m_rootPrefix;
     std::string m_outputFolder;    // ends with '/'
     std::string m_templateFolder;  // ends with '/'
@@ -71,8 +86,12 @@ public:
     std::optional<std::string> m_footerToRemove;
     bool m_showNavButtons = false;
     bool m_showRelatedTopics = false;
+    bool m_convertCharset = true;
+    bool m_indexLink = true;   // the frame layout's left panel links to the index...
+    bool m_searchLink = true;  // ...and to the search page
     // Repairs the links of every page, or null when they stay as they are.
     LinkRepair* m_linkRepair = nullptr;
+    std::string m_entryFileName;
 
 protected:
     // The page's path relative to the output folder.
@@ -85,7 +104,8 @@ protected:
     std::string FragmentFor(const std::optional<std::string>& fragment, std::string_view relPath,
                             bool repaired);
 
-    BuildJob& m_job;
+    const PageOptions m_options;
+    Progress& m_progress;
 
 private:
     // The index over m_tocNodes: built once for the page loop, and afresh for every call made

@@ -3,6 +3,7 @@
 
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
+#include "text/Utf8.h"
 
 namespace plovik {
 
@@ -35,10 +36,10 @@ bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText
         if (inObject && reader.has("<PARAM NAME=")) {
             const ParamElement param = scanParamElement(reader.line());
             if (equalsNoCase(param.name, "NAME"))
-                entry.keyword = cutToField(param.value, kSitemapNameWidth);
+                entry.keyword = cutUtf8(param.value, kSitemapNameWidth);
             else if (equalsNoCase(param.name, "LOCAL"))
                 entry.page =
-                    cutToField(fromSitemapFolder(param.value, indexFolder), kSitemapNameWidth);
+                    cutUtf8(fromSitemapFolder(param.value, indexFolder), kSitemapNameWidth);
         }
     }
     return true;

@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "build/BuildJob.h"
-#include "pages/CharsetDeclaration.h"
-#include "pages/PlaceholderReplacer.h"
+#include "pages/Progress.h"
 #include "platform/TextFile.h"
+#include "templating/PlaceholderReplacer.h"
+#include "text/CharsetDeclaration.h"
 
 namespace plovik {
 
@@ -24,6 +24,29 @@ bool containsUntitled(std::string_view title) {
 }
 
 }  // namespace
+
+bool CNoFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic, bool) {
+    if (!firstTopic.empty())
+        m_entryFileName = firstTopic;
+    else if (m_pages && !m_pages->empty())
+        m_entryFileName = m_pages->front();
+    else
+        m_entryFileName = m_options.entryPageName;
+    return SetTemplatePaths();
+}
+
+bool CNoFrameHtmlProcessor::FinishSite(bool entryIsPage) {
+    if (entryIsPage)
+        return true;
+    const bool written = WriteRedirectIndex(m_outputFolder, m_entryFileName);
+    if (written && m_convertCharset) {
+        const std::string path = m_outputFolder + "index.html";
+        auto page = readBinaryFile(path);
+        if (page && declareUtf8IfNeeded(*page))
+            writeBinaryFile(path, *page);
+    }
+    return written;
+}
 
 bool CNoFrameHtmlProcessor::SetTemplatePaths() {
     m_templatePath = m_templateFolder + "noframe.tpl";
@@ -41,7 +64,7 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     if (!page)
         return false;
     const bool repaired = RepairLinks(*page, relPath);
-    m_job.log(".", 0);
+    m_progress.log(".", 0);
 
     if (m_removeHeader)
         RemoveText(*page, FragmentFor(m_headerToRemove, relPath, repaired));
@@ -52,7 +75,7 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
         m_pageTitle.clear();
     if (m_pageTitle.empty())
         m_pageTitle = tocTitle;
-    m_job.log(".", 0);
+    m_progress.log(".", 0);
 
     // Without its template the page would be replaced by nothing: it stays as extracted.
     auto text = readTextFile(m_templatePath);
@@ -88,14 +111,14 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     pairs.emplace_back("{metakeywords}", m_pageTitle);
     pairs.emplace_back("{metadescription}", m_pageTitle);
     pairs.emplace_back("{root_url}", m_rootPrefix);
-    m_job.log("..", 0);
+    m_progress.log("..", 0);
     const std::string treeId = std::to_string(tocId);
     pairs.emplace_back("{treeid}", treeId);
 
     replacePlaceholders(*text, pairs);
     // The template says nothing of a charset: with the pages kept as they were, the browser had
     // to find the topic's own declaration.
-    if (m_job.convertCharset)
+    if (m_convertCharset)
         declareUtf8IfNeeded(*text);
     // The page written may be one of the pasted files (a help can have a page of that name).
     for (CachedFile* file : {&m_headerFile, &m_footerFile, &m_contentsPage})

@@ -13,6 +13,11 @@ class CNoFrameHtmlProcessor : public CHtmlProcessor {
 public:
     using CHtmlProcessor::CHtmlProcessor;
 
+    // The entry page is the first topic (or the first page); the template paths are set.
+    bool WriteSitePages(const std::string& firstTopic, bool entryIsPage) override;
+    // Without a page of the asked entry name, "index.html" leads to the entry page.
+    bool FinishSite(bool entryIsPage) override;
+
     bool SetTemplatePaths();
 
     bool ProcessPage(const std::string& fullPath, const std::string& relPath, int tocId,

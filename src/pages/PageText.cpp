@@ -7,6 +7,7 @@
 
 #include "pages/HtmlProcessor.h"
 #include "pages/SitemapScanner.h"
+#include "text/Utf8.h"
 
 namespace plovik {
 
@@ -58,7 +59,7 @@ bool CHtmlProcessor::ExtractTitle(const std::string& page) {
     if (end == std::string::npos)
         return false;
     m_pageTitle =
-        cutToField(std::string_view(page).substr(textStart, end - textStart), kPageTitleWidth);
+        cutUtf8(std::string_view(page).substr(textStart, end - textStart), kPageTitleWidth);
     return true;
 }
 

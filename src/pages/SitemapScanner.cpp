@@ -114,24 +114,6 @@ std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFol
     return resolved;
 }
 
-std::string cutToField(std::string_view text, std::size_t width) {
-    if (text.size() <= width)
-        return std::string(text);
-    auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    // Back off over the continuation bytes of a sequence that the cut would split, and its lead
-    // byte. A sequence has at most three continuation bytes; anything else is not UTF-8, and
-    // then the cut stays where the width puts it.
-    std::size_t cut = width;
-    std::size_t back = 0;
-    while (back < 3 && cut > 0 && (byte(cut) & 0xC0) == 0x80) {
-        --cut;
-        ++back;
-    }
-    if (back > 0 && (byte(cut) & 0xC0) != 0xC0)
-        cut = width;
-    return std::string(text.substr(0, cut));
-}
-
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

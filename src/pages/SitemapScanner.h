@@ -60,9 +60,6 @@ ParamElement scanParamElement(std::string_view from);
 // segments taken out, never above the root), its query or fragment kept as written.
 std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFolder);
 
-// `text` cut to at most `width` bytes, never in the middle of a UTF-8 sequence.
-std::string cutToField(std::string_view text, std::size_t width);
-
 // ASCII-only case-insensitive comparison of whole strings.
 bool equalsNoCase(std::string_view a, std::string_view b);
 

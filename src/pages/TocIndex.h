@@ -20,8 +20,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pages/AhoCorasick.h"
 #include "pages/SitemapNode.h"
+#include "text/AhoCorasick.h"
 
 namespace plovik {
 

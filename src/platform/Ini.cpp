@@ -6,14 +6,22 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <locale>
 #include <string>
 
-#include "platform/AsciiCase.h"
+#include <boost/algorithm/string/predicate.hpp>
+
 #include "platform/TextFile.h"
 
 namespace plovik {
 
 namespace {
+
+// Section and key names match whatever the letter case, as the profile functions did; only ASCII
+// letters fold, so that names in any encoding compare by their bytes otherwise.
+bool sameName(std::string_view a, std::string_view b) {
+    return boost::algorithm::iequals(a, b, std::locale::classic());
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
@@ -78,7 +86,7 @@ void IniFile::parse(std::string_view text) {
 std::optional<size_t> IniFile::findSection(std::string_view section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
         auto name = sectionName(lines_[i].raw);
-        if (name && equalsIgnoreAsciiCase(*name, section))
+        if (name && sameName(*name, section))
             return i;
     }
     return std::nullopt;
@@ -95,7 +103,7 @@ std::optional<size_t> IniFile::findKey(size_t sectionLine, std::string_view key)
     size_t end = sectionEnd(sectionLine);
     for (size_t i = sectionLine + 1; i < end; ++i) {
         auto kv = keyValue(lines_[i].raw);
-        if (kv && equalsIgnoreAsciiCase(kv->first, key))
+        if (kv && sameName(kv->first, key))
             return i;
     }
     return std::nullopt;

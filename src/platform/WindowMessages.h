@@ -25,8 +25,6 @@ using LRESULT = std::intptr_t;
 
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_USER = 0x0400;
-constexpr unsigned WM_BUILD_LOG = WM_USER + 100;   // 1124
-constexpr unsigned WM_BUILD_DONE = WM_USER + 102;  // 1126
 
 class MessageWindow;
 

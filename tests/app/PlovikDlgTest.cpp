@@ -11,6 +11,15 @@
 #include "support/TempDir.h"
 
 namespace plovik {
+
+// A job that has stopped at a checkpoint and whose worker is on its way out.
+struct BuildJobTestAccess {
+    static void stopped(BuildJob& job) {
+        job.jobStopped = true;
+        job.jobRunning = false;
+    }
+};
+
 namespace {
 
 using test::FakeElement;
@@ -188,21 +197,17 @@ TEST_F(PlovikDlgTest, LayoutClickRebuildsTheTemplateListAndMarksModified) {
 TEST_F(PlovikDlgTest, LogRestartsAfterAHundredCountedLines) {
     open();
     for (int i = 0; i < 99; ++i) {
-        job.logText = "line\r\n";
-        dlg->LogAppend(1);
+        dlg->observer()->logText("line\r\n", 1);
     }
-    job.logText = "not counted";
-    dlg->LogAppend(0);
+    dlg->observer()->logText("not counted", 0);
     EXPECT_EQ(dlg->m_logLineCount, 99);
-    job.logText = "hundredth\r\n";
-    dlg->LogAppend(1);
+    dlg->observer()->logText("hundredth\r\n", 1);
     EXPECT_NE(wizard().elements["textarea_log"].value.find("hundredth"), std::string::npos);
     EXPECT_EQ(dlg->m_logText, "......\r\n");
     // What the end of a build does: when its last line was the hundredth, the line stays shown.
     dlg->FlushLog(true);
     EXPECT_NE(wizard().elements["textarea_log"].value.find("hundredth"), std::string::npos);
-    job.logText = "next";
-    dlg->LogAppend(0);
+    dlg->observer()->logText("next", 0);
     // A text that follows at once reaches the page when the refresh time is over.
     std::this_thread::sleep_for(CPlovikDlg::kLogRefresh);
     dlg->FlushLog(false);
@@ -213,8 +218,7 @@ TEST_F(PlovikDlgTest, AStreamOfLogTextsCostsTheJobFewRoundTripsToThePage) {
     open();
     const int before = wizard().commands;
     for (int i = 0; i < 2000; ++i) {
-        job.logText = "\r\n   parse keyword from:page.htm......ok";
-        dlg->LogAppend(i % 2);
+        dlg->observer()->logText("\r\n   parse keyword from:page.htm......ok", i % 2);
     }
     // Well under one command per text, even on a slow machine; each shown text is complete.
     EXPECT_LT(wizard().commands - before, 200);
@@ -244,8 +248,7 @@ TEST_F(PlovikDlgTest, BuildRightAfterAStopWaitsForTheStoppedWorkerInsteadOfIgnor
 
     // A job that has stopped at a checkpoint, its worker not yet returned.
     ASSERT_TRUE(job.claimWorker());
-    job.jobStopped = true;
-    job.jobRunning = false;
+    BuildJobTestAccess::stopped(job);
     std::thread leaving([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         job.releaseWorkerClaim();

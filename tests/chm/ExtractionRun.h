@@ -1,37 +1,44 @@
 #pragma once
 
-// Runs the extraction stage the way a build does, on the test's thread, and keeps every log text
-// it sent.
+// Runs an extraction on the test's thread and keeps what its sink heard.
 
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "build/BuildJob.h"
 #include "chm/ChmDiagnostics.h"
 #include "chm/Extraction.h"
-#include "platform/WindowMessages.h"
 
 namespace plovik::test {
 
-struct ExtractionRun {
-    std::unique_ptr<BuildJob> job = std::make_unique<BuildJob>();
-    std::vector<std::pair<std::string, int>> texts;  // every log text with its lParam
+struct ExtractionRun : ExtractionSink {
+    std::vector<std::string> started;                       // names as written, with the "/"
+    std::vector<std::pair<std::string, Outcome>> finished;  // relative names, in order
     ExtractionSummary summary;
-    bool result = false;
+    std::size_t stopAfter = 0;  // with `stopping`: ask to stop once that many files are done
+    bool stopping = false;
 
-    std::string log() const {
-        std::string all;
-        for (const auto& [text, lParam] : texts)
-            all += text;
-        return all;
-    }
-    std::size_t count(const std::string& text) const {
+    bool result() const { return summary.opened(); }
+    std::size_t count(bool ok) const {
         std::size_t n = 0;
-        for (const auto& t : texts)
-            n += t.first == text;
+        for (const auto& f : finished)
+            n += static_cast<bool>(f.second) == ok;
         return n;
+    }
+    // Every file written, in order.
+    std::vector<std::string> written() const {
+        std::vector<std::string> names;
+        for (const auto& f : finished)
+            if (f.second)
+                names.push_back(f.first);
+        return names;
+    }
+
+    bool stopRequested() override { return stopping && finished.size() >= stopAfter; }
+    void entryStarted(std::string_view name) override { started.emplace_back(name); }
+    void entryFinished(std::string_view relative, const Outcome& outcome) override {
+        finished.emplace_back(std::string(relative), outcome);
     }
 };
 
@@ -54,31 +61,16 @@ public:
     ScopedSink& operator=(const ScopedSink&) = delete;
 };
 
-// `stopAfter`: request a stop once that many "ok"/"failed" texts have been logged.
-// `convertCharset`: false to unpack the bytes exactly as stored.
+// `stopAfter`: ask to stop once that many files have been written or lost.
 inline std::unique_ptr<ExtractionRun> runExtraction(const std::string& chmPath,
                                                     const std::string& outputFolder,
-                                                    int stopAfter = -1,
-                                                    bool convertCharset = true) {
+                                                    int stopAfter = -1) {
     auto run = std::make_unique<ExtractionRun>();
-    ExtractionRun* r = run.get();
-    MessageWindow window([r, stopAfter](unsigned message, WPARAM, LPARAM lParam) -> LRESULT {
-        if (message == WM_BUILD_LOG) {
-            r->texts.emplace_back(r->job->logText, static_cast<int>(lParam));
-            if (stopAfter >= 0 && lParam == 1 &&
-                static_cast<int>(r->count("ok") + r->count("failed")) >= stopAfter) {
-                r->job->stopRequested = true;
-            }
-        }
-        return 0;
-    });
-    r->job->dialogWindow = &window;
-    r->job->chmPath = chmPath;
-    r->job->outputFolder = outputFolder;
-    r->job->convertCharset = convertCharset;
-    r->job->jobRunning = true;
-    r->result = extractChm(*r->job, r->summary);
-    r->job->dialogWindow = nullptr;
+    if (stopAfter >= 0) {
+        run->stopping = true;
+        run->stopAfter = static_cast<std::size_t>(stopAfter);
+    }
+    run->summary = extractChm(chmPath, outputFolder, *run);
     return run;
 }
 

@@ -1,5 +1,5 @@
-// Extraction into an output folder: what is written, skipped and recorded, how each file is
-// logged, and that no name a CHM holds can put a file outside the folder.
+// Extraction into an output folder: what is written and skipped, what the sink hears of each file,
+// and that no name a CHM holds can put a file outside the folder.
 
 #include <gtest/gtest.h>
 
@@ -63,14 +63,14 @@ TEST_F(Extraction, SkipListsCompareWholeNamesWithoutCase) {
     w.addFile("/Data.htm", "kept");
     w.addFile("/$WWKeywordLinks/deeper/x.txt", "kept");
     auto run = extract(w);
-    EXPECT_TRUE(run->result);
+    EXPECT_TRUE(run->result());
     EXPECT_EQ(writtenFiles(), (std::vector<std::string>{"$WWKeywordLinks/deeper/x.txt", "Data.htm",
                                                         "sub/#SYSTEM"}));
-    EXPECT_EQ(run->texts.size(), 6u);
-    EXPECT_EQ(run->job->pageList, std::vector<std::string>{"Data.htm"});
+    EXPECT_EQ(run->started, (std::vector<std::string>{"/$WWKeywordLinks/deeper/x.txt", "/Data.htm",
+                                                      "/sub/#SYSTEM"}));
 }
 
-TEST_F(Extraction, LogsRecordsAndWritesEachFile) {
+TEST_F(Extraction, TellsAndWritesEachFileInDirectoryOrder) {
     ChmWriter w;
     w.layout().sorted = false;
     w.addFolder("/Topics/");
@@ -83,20 +83,16 @@ TEST_F(Extraction, LogsRecordsAndWritesEachFile) {
     w.addFile("/page.htm.bak", "not a page");
     w.addFile("/zero.htm", "");
     auto run = extract(w);
-    ASSERT_TRUE(run->result);
-    ASSERT_GE(run->texts.size(), 2u);
-    EXPECT_EQ(run->texts[0],
-              (std::pair<std::string, int>{"\r\n   extract:/Topics/Intro.HTM......", 0}));
-    EXPECT_EQ(run->texts[1], (std::pair<std::string, int>{"ok", 1}));
-    EXPECT_EQ(run->count("ok"), 8u);
+    ASSERT_TRUE(run->result());
+    EXPECT_EQ(run->written(), (std::vector<std::string>{
+                                  "Topics/Intro.HTM", "a.b/readme", "first.hhc", "Index.HHK",
+                                  "second.HHC", "deep/er/page.html", "page.htm.bak", "zero.htm"}));
+    EXPECT_EQ(run->started.front(), "/Topics/Intro.HTM");
+    EXPECT_EQ(run->summary.written, 8u);
     EXPECT_EQ(readFile(out() / "Topics" / "Intro.HTM"), "<html>intro</html>");
     EXPECT_EQ(readFile(out() / "deep/er/page.html"), "nested, no folder entries");
     EXPECT_TRUE(fs::is_regular_file(out() / "zero.htm"));
     EXPECT_EQ(fs::file_size(out() / "zero.htm"), 0u);
-    EXPECT_EQ(run->job->pageList,
-              (std::vector<std::string>{"Topics/Intro.HTM", "deep/er/page.html", "zero.htm"}));
-    EXPECT_EQ(run->job->contentsFileName, "second.HHC");  // the later one wins
-    EXPECT_EQ(run->job->indexFileName, "Index.HHK");
 }
 
 TEST_F(Extraction, NamesThatWouldLeaveTheFolderAreNeverWritten) {
@@ -113,14 +109,18 @@ TEST_F(Extraction, NamesThatWouldLeaveTheFolderAreNeverWritten) {
     w.addFile("", "empty name");
     w.addFile("..\\windows-style.htm", "no leading slash: internal, skipped");
     auto run = extract(w);
-    ASSERT_TRUE(run->result);
-    EXPECT_EQ(run->count("failed"), 6u);
-    EXPECT_EQ(run->count("ok"), 1u);
+    ASSERT_TRUE(run->result());
+    EXPECT_EQ(run->count(false), 6u);
+    EXPECT_EQ(run->count(true), 1u);
+    for (const auto& [name, outcome] : run->finished) {
+        if (!outcome) {
+            EXPECT_EQ(outcome.reason, "its name would leave the output folder") << name;
+        }
+    }
     EXPECT_EQ(writtenFiles(), std::vector<std::string>{"fine.htm"});
     EXPECT_TRUE(strayFiles().empty()) << strayFiles().front();
     EXPECT_FALSE(fs::exists(dir.path() / "outside-folder"));
     EXPECT_FALSE(fs::exists(fs::path("/outside-abs.htm")));
-    EXPECT_EQ(run->job->pageList, std::vector<std::string>{"fine.htm"});
 }
 
 // Links that were in the output folder before (a CHM cannot make them) are not followed.
@@ -136,8 +136,8 @@ TEST_F(Extraction, LinksAlreadyInTheFolderAreNotFollowed) {
     w.addFile("/linked/target.txt", "through the folder link");
     w.addFile("/file.txt", "replaces the link itself");
     auto run = extract(w);
-    ASSERT_TRUE(run->result);
-    EXPECT_EQ(run->count("failed"), 2u);
+    ASSERT_TRUE(run->result());
+    EXPECT_EQ(run->count(false), 2u);
     EXPECT_EQ(readFile(dir.path() / "outside" / "target.txt"), "precious");
     EXPECT_FALSE(fs::exists(dir.path() / "outside" / "new.htm"));
     EXPECT_FALSE(fs::is_symlink(out() / "file.txt"));
@@ -150,10 +150,16 @@ TEST_F(Extraction, AFileThatCannotBeFetchedLeavesNoFile) {
     w.addRawEntry("/beyond.htm", 0, 1u << 30, 100);
     w.addRawEntry("/nosection.htm", 9, 0, 1);
     auto run = extract(w);
-    ASSERT_TRUE(run->result);
-    EXPECT_EQ(run->count("failed"), 2u);
+    ASSERT_TRUE(run->result());
+    EXPECT_EQ(run->count(false), 2u);
     EXPECT_EQ(writtenFiles(), std::vector<std::string>{"good.htm"});
-    EXPECT_EQ(run->job->pageList, std::vector<std::string>{"good.htm"});
+    // The reason names the object's place, so that a report can say what was lost.
+    for (const auto& [name, outcome] : run->finished) {
+        if (name == "beyond.htm") {
+            EXPECT_EQ(outcome.grade, Grade::ItemFailed);
+            EXPECT_NE(outcome.reason.find("1073741824"), std::string::npos) << outcome.reason;
+        }
+    }
     EXPECT_EQ(run->summary.failed, 2u);
     EXPECT_EQ(run->summary.written, 1u);
 }
@@ -163,36 +169,26 @@ TEST_F(Extraction, StopsAtTheCheckpointOfAnEntry) {
     for (int i = 0; i < 10; ++i)
         w.addFile("/p" + std::to_string(i) + ".htm", "page");
     auto run = extract(w, 3);
-    EXPECT_TRUE(run->result);
-    EXPECT_TRUE(run->job->stopped());
+    EXPECT_TRUE(run->result());
     EXPECT_TRUE(run->summary.stopped);
     EXPECT_EQ(writtenFiles().size(), 3u);
-    EXPECT_EQ(run->texts.back().first, "\r\n\r\nstopped.\r\n\r\n");
+    EXPECT_EQ(run->started.size(), 3u);
 }
 
-TEST_F(Extraction, AChmThatCannotBeOpenedLogsNothing) {
+TEST_F(Extraction, AChmThatCannotBeOpenedIsFatalAndTellsNothing) {
     auto run = runExtraction((dir.path() / "missing.chm").string(), dir.folder());
-    EXPECT_FALSE(run->result);
-    EXPECT_TRUE(run->texts.empty());
+    EXPECT_FALSE(run->result());
+    EXPECT_EQ(run->summary.outcome.grade, Grade::Fatal);
+    EXPECT_TRUE(run->started.empty());
+    run = runExtraction(dir.path().string(), dir.folder());
+    EXPECT_EQ(run->summary.outcome.reason, "it is a folder, not a file");
     writeFile(dir.path() / "not.chm",
               "plain text, not a CHM file at all, long enough for a header"
               " of ninety-six bytes to be read from it........");
     run = runExtraction((dir.path() / "not.chm").string(), dir.folder());
-    EXPECT_FALSE(run->result);
-    EXPECT_TRUE(run->texts.empty());
-    EXPECT_EQ(run->summary.whyNot, "not a CHM file (no ITSF signature)");
-}
-
-TEST(MakeDirectories, CreatesEveryFolderOnTheWayAndStaysInside) {
-    TempDir dir;
-    EXPECT_FALSE(makeDirectories(dir.folder(), ""));
-    EXPECT_TRUE(makeDirectories(dir.folder(), "a/b/c"));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/c"));
-    EXPECT_TRUE(makeDirectories(dir.folder(), "a/b"));  // already there
-    EXPECT_FALSE(makeDirectories(dir.folder(), "a/../../x"));
-    EXPECT_FALSE(makeDirectories(dir.folder(), "/abs"));
-    writeFile(dir.path() / "file", "x");
-    EXPECT_FALSE(makeDirectories(dir.folder(), "file/sub"));
+    EXPECT_FALSE(run->result());
+    EXPECT_TRUE(run->started.empty());
+    EXPECT_EQ(run->summary.outcome.reason, "not a CHM file (no ITSF signature)");
 }
 
 }  // namespace

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "pages/CharsetDeclaration.h"
-#include "pages/CodePage.h"
 #include "pages/TableOfContents.h"
-#include "pages/TextDecoder.h"
-#include "pages/Utf8.h"
-#include "pages/Utf8Converter.h"
+#include "text/CharsetDeclaration.h"
+#include "text/CodePage.h"
+#include "text/TextDecoder.h"
+#include "text/Utf8.h"
+#include "text/Utf8Converter.h"
 
 namespace plovik {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <random>
 
-#include "build/BuildJob.h"
-#include "pages/AhoCorasick.h"
 #include "pages/HtmlProcessor.h"
 #include "pages/PageLinks.h"
+#include "pages/PagesFixture.h"
+#include "text/AhoCorasick.h"
 
 namespace plovik {
 namespace {
@@ -25,7 +25,7 @@ SitemapNode node(int id, int parentId, std::string name, std::string local) {
 
 class Navigation : public ::testing::Test {
 protected:
-    Navigation() : processor(job) {
+    Navigation() : processor(job.options, job.progress) {
         processor.m_outputFolder = "/site/";
         processor.m_tocNodes = &nodes;
     }
@@ -39,7 +39,7 @@ protected:
                                                                 : "(none)";
     }
 
-    BuildJob job;
+    test::RecordedJob job;
     std::vector<SitemapNode> nodes;
     CHtmlProcessor processor;
 };
@@ -209,8 +209,8 @@ TEST(NavigationIndex, MatchesThePlainScansOnRandomTables) {
             const int parent = k == 0 || rng() % 3 == 0 ? -1 : static_cast<int>(rng() % k);
             nodes.push_back(node(k, parent, "n" + std::to_string(k), randomLocal(rng)));
         }
-        BuildJob job;
-        CHtmlProcessor processor(job);
+        test::RecordedJob job;
+        CHtmlProcessor processor(job.options, job.progress);
         processor.m_outputFolder = "/out/";
         processor.m_tocNodes = &nodes;
         const Reference reference{nodes};
@@ -251,8 +251,8 @@ TEST(NavigationIndex, PageLoopFindsTheLastExactNode) {
         for (int k = 0; k < 30; ++k)
             nodes.push_back(node(k, -1, "n" + std::to_string(k), randomLocal(rng)));
         std::vector<std::string> pages = {"a.htm", "my b.htm", "d/e/c.htm", "c d.htm", "a.htm.htm"};
-        BuildJob job;
-        RecordingProcessor processor(job);
+        test::RecordedJob job;
+        RecordingProcessor processor(job.options, job.progress);
         processor.m_outputFolder = "/out/";
         processor.m_pages = &pages;
         processor.m_tocNodes = &nodes;

@@ -22,8 +22,8 @@ SitemapNode node(int id, int parentId, std::string name, std::string local) {
 
 class NoFrameLayout : public ::testing::Test {
 protected:
-    NoFrameLayout() : processor(recorded.job) {
-        recorded.job.title = "My Help";
+    NoFrameLayout() : processor(recorded.options, recorded.progress) {
+        recorded.options.title = "My Help";
         recorded.nodes = {node(0, -1, "Intro", "intro.htm"), node(1, -1, "Guide", ""),
                           node(2, 1, "Setup Node", "guide/setup.htm"),
                           node(3, 1, "Use", "guide/use.htm")};
@@ -149,7 +149,7 @@ TEST_F(NoFrameLayout, WithoutItsTemplateAPageStaysAsExtracted) {
 
 TEST_F(NoFrameLayout, PageLoopLogsFiveDotsPerPage) {
     test::writeFile(out.path() / "intro.htm", "<body>i</body>");
-    recorded.job.pageList = {"intro.htm"};
+    recorded.pageList = {"intro.htm"};
     recorded.log.clear();
     ASSERT_TRUE(processor.ProcessAllPages());
     EXPECT_EQ(recorded.log, "\r\n   process :intro.htm.....ok");

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "build/BuildJob.h"
 #include "pages/EntryFileName.h"
 #include "pages/HtmlProcessor.h"
 #include "pages/PageLinks.h"
+#include "pages/PagesFixture.h"
 
 namespace plovik {
 namespace {
@@ -62,8 +62,8 @@ TEST(PageText, RemoveTextRemovesTheFirstOccurrenceOnly) {
 }
 
 TEST(PageText, ExtractTitleTakesEitherCaseForEachTag) {
-    BuildJob job;
-    P processor(job);
+    test::RecordedJob job;
+    P processor(job.options, job.progress);
     EXPECT_TRUE(processor.ExtractTitle("<html><TITLE>Mixed Tags</title></html>"));
     EXPECT_EQ(processor.m_pageTitle, "Mixed Tags");
     EXPECT_TRUE(processor.ExtractTitle("<title>lower</title><TITLE>UPPER</TITLE>"));

@@ -1,12 +1,14 @@
 #pragma once
 
-// What the page-processor tests share: a job whose log is recorded, and the template folders.
+// What the page-processor tests share: the options and pages a build would give a processor, a
+// log that records what it reports, and the template folders.
 
 #include <string>
+#include <vector>
 
-#include "build/BuildJob.h"
 #include "pages/HtmlProcessor.h"
-#include "platform/WindowMessages.h"
+#include "pages/PageOptions.h"
+#include "pages/Progress.h"
 
 namespace plovik::test {
 
@@ -14,36 +16,36 @@ inline std::string templateData(const std::string& name) {
     return std::string(PLOVIK_SOURCE_DIR) + "/tests/pages/data/" + name + "/";
 }
 
-// A job whose log messages land in `log` (sent from this thread, so handled at once).
 struct RecordedJob {
-    RecordedJob()
-        : window([this](unsigned message, WPARAM, LPARAM lParam) {
-              if (message == WM_BUILD_LOG) {
-                  log += job.logText;
-                  counted += static_cast<int>(lParam);
-              }
-              return LRESULT{0};
-          }) {
-        job.dialogWindow = &window;
-    }
+    struct Recorder : Progress {
+        explicit Recorder(RecordedJob& job) : owner(job) {}
+        void log(std::string_view text, int lParam) override {
+            owner.log += text;
+            owner.counted += lParam;
+        }
+        bool checkStop() override { return owner.stopRequested; }
+        RecordedJob& owner;
+    };
 
-    // Gives the processor the inputs the build job gives it.
+    // Gives the processor the inputs a build gives it.
     void configure(CHtmlProcessor& p, const std::string& outputFolder,
                    const std::string& templateFolder) {
+        options.outputFolder = outputFolder;
+        options.templateFolder = templateFolder;
         p.m_outputFolder = outputFolder;
-        p.m_pages = &job.pageList;
-        p.m_tocNodes = &nodes;
         p.m_templateFolder = templateFolder;
-        p.m_title = job.title;
-        job.outputFolder = outputFolder;
-        job.templateFolder = templateFolder;
+        p.m_title = options.title;
+        p.m_entryFileName = options.entryPageName;
+        p.SetPages(pageList, nodes, nullptr);
     }
 
-    BuildJob job;
-    MessageWindow window;
+    PageOptions options;
+    std::vector<std::string> pageList;
     std::vector<SitemapNode> nodes;
     std::string log;
     int counted = 0;
+    bool stopRequested = false;
+    Recorder progress{*this};
 };
 
 }  // namespace plovik::test

@@ -7,7 +7,7 @@
 #include <optional>
 #include <random>
 
-#include "pages/PlaceholderReplacer.h"
+#include "templating/PlaceholderReplacer.h"
 
 namespace plovik {
 namespace {

@@ -84,16 +84,17 @@ void extractHandMadeHelp(const std::filesystem::path& out, std::vector<std::stri
              "extra.htm", "My Page.htm"};
 }
 
+constexpr const char* kChmPath = "/home/me/Help.chm";
+
 class SiteEndToEnd : public ::testing::Test {
 protected:
     SiteEndToEnd() {
-        extractHandMadeHelp(out.path(), recorded.job.pageList);
+        extractHandMadeHelp(out.path(), recorded.pageList);
         baseline = test::LinkBaseline::of(out.path());
-        recorded.job.title = "Hand-made Help";
-        recorded.job.entryPageName = "index.html";
-        recorded.job.chmPath = "/home/me/Help.chm";
-        recorded.job.buildIndex = false;
-        recorded.job.buildSearch = false;
+        recorded.options.title = "Hand-made Help";
+        recorded.options.entryPageName = "index.html";
+        recorded.options.indexLink = false;
+        recorded.options.searchLink = false;
     }
 
     // Stages 3 to 7 of a build, for one layout.
@@ -101,7 +102,7 @@ protected:
         const std::string folder = out.folder();
         const std::string templates = test::templateData(layout == 0 ? "frame" : "noframe");
         TableOfContents toc;
-        ASSERT_TRUE(toc.ParseContentsFile(folder + "toc.hhc", recorded.job.chmPath));
+        ASSERT_TRUE(toc.ParseContentsFile(folder + "toc.hhc", kChmPath));
         toc.WriteContentsPage(layout, templates + "HelpContent.tpl", folder + "HelpContent.html");
         std::string firstTopic;
         toc.GetStartPage(&firstTopic);
@@ -115,19 +116,19 @@ protected:
             p.m_footer = "<div style=\"font-size:12px;font-family:Arial;\">(c) us</div>";
         };
         if (layout == 0) {
-            CFrameHtmlProcessor processor(recorded.job);
+            CFrameHtmlProcessor processor(recorded.options, recorded.progress);
             configure(processor);
             processor.WriteEntryPage(firstTopic);
             processor.WriteHeaderPage();
             processor.WriteLeftPanel();
             ASSERT_TRUE(processor.ProcessAllPages());
         } else {
-            recorded.job.entryPageName = firstTopic;
-            CNoFrameHtmlProcessor processor(recorded.job);
+            recorded.options.entryPageName = firstTopic;
+            CNoFrameHtmlProcessor processor(recorded.options, recorded.progress);
             configure(processor);
             processor.SetTemplatePaths();
             ASSERT_TRUE(processor.ProcessAllPages());
-            WriteRedirectIndex(folder, recorded.job.entryPageName);
+            WriteRedirectIndex(folder, recorded.options.entryPageName);
             deleteFile(folder + "HelpContent.html");
         }
         deleteFile(folder + "toc.hhc");

@@ -32,7 +32,7 @@ TEST(MessageWindow, SendFromAnotherThreadRunsOnOwnerAndBlocksUntilHandled) {
     std::atomic<bool> finished{false};
     std::thread sender([&] {
         for (LPARAM i = 0; i < 50; ++i) {
-            LRESULT r = window.SendMessage(WM_BUILD_LOG, 0, i);
+            LRESULT r = window.SendMessage((WM_USER + 100), 0, i);
             if (r != i * 10)
                 handledBeforeReturn = static_cast<int>(i);
         }
@@ -52,13 +52,13 @@ TEST(MessageWindow, SendFromAnotherThreadRunsOnOwnerAndBlocksUntilHandled) {
 TEST(MessageWindow, CloseReleasesWaitingSenders) {
     MessageWindow window([](unsigned, WPARAM, LPARAM) -> LRESULT { return 5; });
     std::atomic<LRESULT> result{-1};
-    std::thread sender([&] { result = window.SendMessage(WM_BUILD_DONE, 0, 0); });
+    std::thread sender([&] { result = window.SendMessage((WM_USER + 102), 0, 0); });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     window.close();
     sender.join();
     EXPECT_EQ(result, 0);
     // After closing, sends from other threads are refused at once.
-    std::thread late([&] { result = window.SendMessage(WM_BUILD_DONE, 0, 0); });
+    std::thread late([&] { result = window.SendMessage((WM_USER + 102), 0, 0); });
     late.join();
     EXPECT_EQ(result, 0);
 }
@@ -77,9 +77,9 @@ TEST(MessageWindow, OneQueuePerThreadServesEveryWindowOfIt) {
     EXPECT_EQ(&main.queue(), &modal.queue());
     std::atomic<int> replies{0};
     std::thread worker([&] {
-        replies += static_cast<int>(main.SendMessage(WM_BUILD_LOG, 0, 0));
+        replies += static_cast<int>(main.SendMessage((WM_USER + 100), 0, 0));
         modal.PostMessage(WM_USER, 0, 0);
-        replies += static_cast<int>(main.SendMessage(WM_BUILD_DONE, 0, 0));
+        replies += static_cast<int>(main.SendMessage((WM_USER + 102), 0, 0));
     });
     while (seen.size() < 3)
         modal.pumpMessages(std::chrono::milliseconds(20));

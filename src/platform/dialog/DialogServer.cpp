@@ -14,8 +14,6 @@
 #include <random>
 #include <thread>
 
-#include "platform/AsciiCase.h"
-
 namespace plovik {
 
 namespace beast = boost::beast;
@@ -153,7 +151,7 @@ bool isLoopbackHost(std::string_view host, unsigned short port) {
     if (host.size() <= suffix.size() || host.substr(host.size() - suffix.size()) != suffix)
         return false;
     std::string_view name = host.substr(0, host.size() - suffix.size());
-    return name == "127.0.0.1" || equalsIgnoreAsciiCase(name, "localhost");
+    return name == "127.0.0.1" || boost::beast::iequals(name, "localhost");
 }
 
 bool isOwnOrigin(std::string_view origin, unsigned short port) {

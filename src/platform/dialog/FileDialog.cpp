@@ -1,9 +1,10 @@
 #include "platform/dialog/FileDialog.h"
 
+#include <fnmatch.h>
+
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/AsciiCase.h"
 #include "platform/dialog/DialogHost.h"
 #include "platform/dialog/HtmlText.h"
 #include "platform/dialog/MessageBox.h"
@@ -33,28 +34,6 @@ fs::path startFolder(const fs::path& wanted) {
         if (!p.empty() && fs::is_directory(p, ec))
             return fs::absolute(p, ec).lexically_normal();
     return "/";
-}
-
-bool wildMatch(const char* n, const char* p) {
-    // Iterative matcher: remembers the last '*' so that a mismatch retries from there.
-    const char *star = nullptr, *resume = nullptr;
-    while (*n) {
-        if (*p == '?' || (*p && *p != '*' && asciiLower(*p) == asciiLower(*n))) {
-            ++n;
-            ++p;
-        } else if (*p == '*') {
-            star = p++;
-            resume = n;
-        } else if (star) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*p == '*')
-        ++p;
-    return *p == 0;
 }
 
 // The folders (and, when wanted, the files) of a folder, folders first, each group by name.
@@ -178,7 +157,7 @@ std::vector<std::pair<std::string, std::vector<std::string>>> CFileDialog::parse
 }
 
 bool CFileDialog::matches(const std::string& name, const std::string& pattern) {
-    return wildMatch(name.c_str(), pattern.c_str());
+    return ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
 }
 
 std::vector<std::string> CFileDialog::currentPatterns() const {

@@ -1,0 +1,311 @@
+#include "pipeline/BuildJob.h"
+
+#include <chrono>
+
+#include "pages/EntryFileName.h"
+#include "pages/Layouts.h"
+#include "pages/LinkRepair.h"
+#include "pages/TableOfContents.h"
+#include "pipeline/ExtractionStage.h"
+#include "pipeline/FullTextSearch.h"
+#include "pipeline/KeywordIndex.h"
+#include "platform/FileSystem.h"
+#include "platform/TextFile.h"
+#include "text/CharsetDeclaration.h"
+
+namespace plovik {
+
+namespace {
+
+// A generated page whose template says nothing of a charset, made to say UTF-8 once it holds text
+// beyond ASCII.
+void declareUtf8InFile(const std::string& path) {
+    auto page = readBinaryFile(path);
+    if (page && declareUtf8IfNeeded(*page))
+        writeBinaryFile(path, *page);
+}
+
+void withTrailingSlash(std::string& folder) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+}
+
+// The folder part of a relative name, with its trailing '/'; "" at the root.
+std::string folderOf(const std::string& relative) {
+    return relative.substr(0, relative.rfind('/') + 1);
+}
+
+}  // namespace
+
+BuildJob::~BuildJob() {
+    waitForWorker();
+}
+
+void BuildJob::log(std::string_view text, int lParam) {
+    if (observer)
+        observer->logText(text, lParam);
+}
+
+void BuildJob::itemDone() {
+    if (observer)
+        observer->itemDone();
+}
+
+void BuildJob::stage(BuildStage stage, std::size_t items) {
+    if (observer)
+        observer->stageStarted(stage, items);
+}
+
+bool BuildJob::checkStop() {
+    if (stoppedThisRun_)
+        return true;
+    for (;;) {
+        if (stopRequested) {
+            jobStopped = true;
+            jobRunning = false;
+            stoppedThisRun_ = true;
+            log("\r\n\r\nstopped.\r\n\r\n", 0);
+            if (observer)
+                observer->stopped();
+            return true;
+        }
+        if (!jobPaused)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+void BuildJob::releaseJobBuffers() {
+    pageList.clear();
+    pageList.shrink_to_fit();
+    contentsFileName.clear();
+    indexFileName.clear();
+    fileList_.clear();
+    fileList_.shrink_to_fit();
+    addHeader.reset();
+    addFooter.reset();
+    removeHeader.reset();
+    removeFooter.reset();
+}
+
+bool BuildJob::claimWorker() {
+    bool expected = false;
+    return workerActive_.compare_exchange_strong(expected, true);
+}
+
+void BuildJob::launchWorker() {
+    if (worker_.joinable())
+        worker_.join();  // the previous worker has finished its work
+    worker_ = std::thread([this] {
+        runBuild();
+        workerActive_ = false;
+    });
+}
+
+void BuildJob::waitForWorker() {
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id())
+        worker_.join();
+}
+
+PageOptions BuildJob::pageOptions() const {
+    PageOptions options;
+    options.outputFolder = outputFolder;
+    options.templateFolder = templateFolder;
+    options.title = title;
+    options.entryPageName = entryPageName;
+    options.showNavButtons = showNavButtons;
+    options.showRelatedTopics = showRelatedTopics;
+    options.indexLink = buildIndex;
+    options.searchLink = buildSearch;
+    options.convertCharset = convertCharset;
+    options.addHeader = addHeader;
+    options.addFooter = addFooter;
+    options.removeHeader = removeHeader;
+    options.removeFooter = removeFooter;
+    return options;
+}
+
+void BuildJob::runBuild() {
+    stopRequested = false;
+    jobStopped = false;
+    jobPaused = false;
+    stoppedThisRun_ = false;
+    jobRunning = true;
+    const bool finished = runStages();
+    // Whatever the stages held is theirs until they return; only then does it go.
+    releaseJobBuffers();
+    if (!finished)
+        return;
+    jobRunning = false;
+    if (observer)
+        observer->done();
+}
+
+bool BuildJob::runStages() {
+    stage(BuildStage::Extraction, 0);
+    log("start extract chm file......\r\n", 1);
+    if (checkStop())
+        return false;
+    {
+        ExtractionStage extraction(*this, convertCharset);
+        extraction.run(chmPath, outputFolder);
+        ExtractedHelp& help = extraction.help();
+        pageList = std::move(help.pageList);
+        contentsFileName = std::move(help.contentsFileName);
+        indexFileName = std::move(help.indexFileName);
+        fileList_ = std::move(help.fileList);
+    }
+    if (checkStop())
+        return false;
+
+    // Only a help that gave files has links to repair; an unreadable one builds as before.
+    std::optional<LinkRepair> repair;
+    if (fixLinks && !fileList_.empty())
+        repair.emplace(fileList_, chmPath);
+    LinkRepair* linkRepair = repair ? &*repair : nullptr;
+    const LayoutTraits traits = traitsOf(layout);
+
+    TableOfContents toc;
+    std::string firstTopic;
+    if (!contentsFileName.empty()) {
+        stage(BuildStage::ContentsTree, 0);
+        log("\r\n\r\nbuild content tree......", 0);
+        toc.ParseContentsFile(outputFolder + contentsFileName, chmPath, folderOf(contentsFileName));
+        if (repair)
+            repair->repairContents(toc.nodes, toc.startPage, contentsFileName);
+        toc.WriteContentsPage(traits.treeLayout, templateFolder + "HelpContent.tpl",
+                              outputFolder + "HelpContent.html");
+        if (convertCharset && traits.contentsPageStays)
+            declareUtf8InFile(outputFolder + "HelpContent.html");
+        toc.GetStartPage(&firstTopic);
+        log("ok\r\n", 1);
+    }
+
+    if (traits.hasIndexAndSearch) {
+        if (checkStop())
+            return false;
+        createFolder(outputFolder + "js/");
+        if (buildIndex) {
+            stage(BuildStage::KeywordIndex, 0);
+            buildKeywordIndex(*this, outputFolder, templateFolder, indexFileName, toc, linkRepair);
+        }
+        if (checkStop())
+            return false;
+        if (buildSearch) {
+            // Converted pages are UTF-8 and are read as characters; kept pages are bytes of any
+            // code page.
+            const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
+            SearchKeywordList words;
+            stage(BuildStage::SearchWords, pageList.size());
+            if (!collectSearchWords(*this, outputFolder, pageList, split, words))
+                return false;
+            stage(BuildStage::SearchData, 0);
+            if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList, toc.nodes))
+                return false;
+        }
+    }
+
+    stage(BuildStage::Pages, pageList.size());
+    log("\r\nprocess html file......", 1);
+    const bool entryIsPage = isOneOfPages(pageList, entryPageName);
+    std::unique_ptr<CHtmlProcessor> processor = makeLayoutProcessor(layout, pageOptions(), *this);
+    processor->SetPages(pageList, toc.nodes, linkRepair);
+    processor->WriteSitePages(firstTopic, entryIsPage);
+    entryPageName = processor->EntryPageName();
+    if (!processor->ProcessAllPages())
+        return false;
+    processor->FinishSite(entryIsPage);
+
+    if (!indexFileName.empty())
+        deleteFile(outputFolder + indexFileName);
+    if (!contentsFileName.empty())
+        deleteFile(outputFolder + contentsFileName);
+    if (!traits.contentsPageStays)
+        deleteFile(outputFolder + "HelpContent.html");
+
+    stage(BuildStage::TemplateFiles, 0);
+    log("\r\n\r\ncopy file......", 0);
+    for (const char* folder : {"images", "js", "css"})
+        copyFolder(templateFolder + folder, outputFolder + folder);
+    log("ok\r\n", 1);
+
+    if (repair) {
+        std::string summary = repair->summary();
+        if (!linksReportPath.empty() && !writeBinaryFile(linksReportPath, repair->report()))
+            summary += "links report could not be written: " + linksReportPath + "\r\n";
+        log(summary, 0);
+    }
+    log("\r\nDone.", 1);
+    return true;
+}
+
+bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
+    if (job.running() || job.workerActive())
+        return false;
+    host.readSettings(settings);
+
+    auto refuse = [&](std::string_view message) {
+        host.showValidationMessage(message);
+        return false;
+    };
+    if (settings.chmfile.empty())
+        return refuse(kMsgSelectChm);
+    if (!pathExists(settings.chmfile))
+        return refuse(kMsgChmMissing);
+    if (settings.outputpath.empty())
+        return refuse(kMsgSelectOutput);
+    if (!pathExists(settings.outputpath))
+        return refuse(kMsgOutputMissing);
+    // Without a template every generated page would be empty; say so instead of building one.
+    auto templateName = host.templateFolderName(settings.version, settings.selectedtemplate);
+    if (!templateName || templateName->empty())
+        return refuse(kMsgNoTemplate);
+
+    // Reserving the worker before anything of the job is touched refuses a second Build that
+    // arrives before the first worker has set jobRunning.
+    if (job.running() || !job.claimWorker())
+        return false;
+
+    withTrailingSlash(settings.outputpath);
+    job.chmPath = settings.chmfile;
+    job.outputFolder = settings.outputpath;
+    job.title = settings.title;
+    job.entryPageName = settings.defaultindex;
+    job.observer = host.observer();
+
+    job.layout = settings.version == 1 ? Layout::NoFrame : Layout::Frame;
+    job.buildIndex = settings.version != 1 && settings.buildindex != 0;
+    job.buildSearch = settings.version != 1 && settings.buildsearch != 0;
+    job.showNavButtons = settings.shownavbutton != 0;
+    job.showRelatedTopics = settings.showrelatedtopics != 0;
+    job.convertCharset = settings.charset != 1;
+    job.fixLinks = settings.fixlinks != 0;
+
+    job.templateFolder = host.programFolder() + "template/" + *templateName;
+    withTrailingSlash(job.templateFolder);
+
+    job.addHeader.reset();
+    job.addFooter.reset();
+    job.removeHeader.reset();
+    job.removeFooter.reset();
+    // An empty text is what the wizard stores for a text area that shows its placeholder, so it
+    // counts as the placeholder: no text.
+    auto given = [](const std::string& text, std::string_view placeholder) {
+        return !text.empty() && text != placeholder;
+    };
+    if (settings.isaddheader != 0 && given(settings.htmlheader, kHeaderPlaceholder))
+        job.addHeader = settings.htmlheader;
+    if (settings.isaddfooter != 0)
+        job.addFooter =
+            "<div style=\"font-size:12px;font-family:Arial;\">" + settings.htmlfooter + "</div>";
+    if (settings.isdelhtmlheader != 0 && given(settings.delhtmlheader, kRemoveHeaderPlaceholder))
+        job.removeHeader = settings.delhtmlheader;
+    if (settings.isdelhtmlfooter != 0 && given(settings.delhtmlfooter, kRemoveFooterPlaceholder))
+        job.removeFooter = settings.delhtmlfooter;
+
+    job.launchWorker();
+    host.buildStarted();
+    return true;
+}
+
+}  // namespace plovik

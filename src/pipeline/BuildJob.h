@@ -1,0 +1,146 @@
+#pragma once
+
+// The build job: validates the settings, then runs the stages of one build on a worker thread
+// (extraction, table of contents, keyword index, search data, pages, clean-up, template assets),
+// reporting every step to its observer. One job object exists per process; it is owned by
+// whoever drives builds (the wizard dialog, the command line) and tests make their own.
+//
+// The stages receive the values they need and report through the job's Progress; none of them
+// sees the job itself.
+
+#include <atomic>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "pages/PageOptions.h"
+#include "pages/Progress.h"
+#include "pipeline/BuildObserver.h"
+#include "pipeline/ProjectSettings.h"
+
+namespace plovik {
+
+class LinkRepair;
+
+// What the build start needs from the front end that drives it.
+class BuildHost {
+public:
+    virtual ~BuildHost() = default;
+    // Takes the current control values into the settings (the dialog reads its page here).
+    virtual void readSettings(ProjectSettings& settings) = 0;
+    // One of the validation failures: a message box (exclamation icon, OK, caption "Plovik"),
+    // then the general settings page.
+    virtual void showValidationMessage(std::string_view text) = 0;
+    // The folder name that the template catalogue stores for template `index` of layout
+    // `version`, or nullopt when the catalogue has no such template.
+    virtual std::optional<std::string> templateFolderName(int version, int index) = 0;
+    // The program's folder, ending in '/'.
+    virtual std::string programFolder() = 0;
+    // Who hears of the build as it runs.
+    virtual BuildObserver* observer() = 0;
+    // The job has been started: Build looks inactive, Stop active.
+    virtual void buildStarted() = 0;
+};
+
+class BuildJob : private Progress {
+public:
+    BuildJob() = default;
+    ~BuildJob() override;  // waits for a worker that is still running
+    BuildJob(const BuildJob&) = delete;
+    BuildJob& operator=(const BuildJob&) = delete;
+
+    // ---- job parameters, filled before the worker starts ----
+    BuildObserver* observer = nullptr;
+    std::string chmPath;
+    std::string outputFolder;  // always ends with '/'
+    std::string title;
+    std::string entryPageName;  // the one value the job hands back
+    Layout layout = Layout::Frame;
+    bool showNavButtons = true;
+    bool showRelatedTopics = true;
+    bool buildIndex = true;
+    bool buildSearch = true;
+    bool convertCharset = true;   // pages, sitemaps and names to UTF-8
+    bool fixLinks = true;         // case repair and ms-its links
+    std::string linksReportPath;  // where to list unresolved links, or empty
+    std::string templateFolder;   // ends with '/'
+    // Present exactly when the option is on.
+    std::optional<std::string> addHeader;
+    std::optional<std::string> addFooter;
+    std::optional<std::string> removeHeader;
+    std::optional<std::string> removeFooter;
+
+    // ---- build state, filled by extraction, released when runBuild returns ----
+    std::vector<std::string> pageList;  // relative names, '/' between folders, directory order
+    std::string contentsFileName;       // the .hhc, relative, or empty
+    std::string indexFileName;          // the .hhk, relative, or empty
+
+    // ---- control, from any thread ----
+    // The build stops at its next checkpoint.
+    void requestStop() { stopRequested = true; }
+    // The build waits at its next checkpoint until resumed (or stopped).
+    void pause() { jobPaused = true; }
+    void resume() { jobPaused = false; }
+    bool running() const { return jobRunning; }
+    // True once a build has ended at a stop request (until the next one starts).
+    bool stoppedByRequest() const { return jobStopped; }
+
+    // The worker procedure: every stage in order. Runs on the calling thread (startBuild calls it
+    // on the worker).
+    void runBuild();
+
+    // Reserves the one worker slot; false when a worker is active or reserved already. Whoever
+    // reserved it must launch the worker or release the slot.
+    bool claimWorker();
+    void releaseWorkerClaim() { workerActive_ = false; }
+    // Starts runBuild on a new worker thread; the slot must have been claimed.
+    void launchWorker();
+    // Waits until the worker (if any) has returned.
+    void waitForWorker();
+    bool workerActive() const { return workerActive_.load(); }
+
+    // The options the page processors get, from the parameters above.
+    PageOptions pageOptions() const;
+
+private:
+    friend struct BuildJobTestAccess;  // tests put a job in states a build passes through
+
+    // Progress, for the stages: the log goes to the observer; the checkpoint waits while paused
+    // and, when a stop has been requested, ends the job (sets jobStopped, clears jobRunning,
+    // logs the stop text) and returns true. Every stage hands the `true` up to runBuild.
+    void log(std::string_view text, int lParam) override;
+    bool checkStop() override;
+    void itemDone() override;
+    void stage(BuildStage stage, std::size_t items);
+
+    // The stages in order; false when the build stopped before its end.
+    bool runStages();
+    void releaseJobBuffers();
+
+    // Shared with the front end without locks.
+    std::atomic<bool> jobRunning{false};
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> jobPaused{false};
+    std::atomic<bool> jobStopped{false};
+
+    bool stoppedThisRun_ = false;
+    std::vector<std::string> fileList_;  // every file written, for the link repair
+    std::atomic<bool> workerActive_{false};
+    std::thread worker_;
+};
+
+// The Build action: validates the settings the host gives, derives the job parameters and starts
+// the worker. Returns true when a worker was started.
+bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host);
+
+// The texts of the validation failures, in the order they are checked.
+inline constexpr std::string_view kMsgSelectChm = "Please select a CHM file first!";
+inline constexpr std::string_view kMsgChmMissing = "File does not exist!";
+inline constexpr std::string_view kMsgSelectOutput = "Please select output folder first!";
+inline constexpr std::string_view kMsgOutputMissing = "Output folder does not exist!";
+inline constexpr std::string_view kMsgNoTemplate =
+    "The selected template is not in the template catalogue!";
+
+}  // namespace plovik

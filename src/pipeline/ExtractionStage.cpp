@@ -1,0 +1,76 @@
+#include "pipeline/ExtractionStage.h"
+
+#include "pages/Progress.h"
+#include "text/AsciiCase.h"
+
+namespace plovik {
+
+ExtractionStage::ExtractionStage(Progress& progress, bool convertCharset)
+    : progress_(progress), convertCharset_(convertCharset) {}
+
+ExtractionStage::~ExtractionStage() = default;
+
+ExtractionSummary ExtractionStage::run(const std::string& chmPath,
+                                       const std::string& outputFolder) {
+    help_ = ExtractedHelp{};
+    utf8_.reset();
+    return extractChm(chmPath, outputFolder, *this);
+}
+
+ConversionCounts ExtractionStage::conversionCounts() const {
+    return utf8_ ? utf8_->counts() : ConversionCounts{};
+}
+
+void ExtractionStage::opened(ChmFile& chm) {
+    if (convertCharset_)
+        utf8_ = std::make_unique<HelpTextToUtf8>(chm);
+}
+
+bool ExtractionStage::stopRequested() {
+    return progress_.checkStop();
+}
+
+std::string_view ExtractionStage::nameFor(std::string_view stored) {
+    return utf8_ ? utf8_->name(stored) : stored;
+}
+
+void ExtractionStage::entryStarted(std::string_view name) {
+    undecodable_ = 0;
+    line_.assign("\r\n   extract:").append(name).append("......");
+    progress_.log(line_, 0);
+}
+
+std::string_view ExtractionStage::transform(std::string_view relative, std::string_view bytes) {
+    return utf8_ ? utf8_->content(relative, bytes, undecodable_) : bytes;
+}
+
+void ExtractionStage::entryFinished(std::string_view relative, const Outcome& outcome) {
+    if (outcome)
+        noteWritten(relative);
+    progress_.log(outcome ? "ok" : "failed", 1);
+    if (outcome && undecodable_ > 0) {
+        line_.assign("\r\n   ")
+            .append(relative)
+            .append(": ")
+            .append(std::to_string(undecodable_))
+            .append(undecodable_ == 1 ? " byte" : " bytes")
+            .append(" could not be decoded (now U+FFFD)");
+        progress_.log(line_, 0);
+    }
+    progress_.itemDone();
+}
+
+void ExtractionStage::noteWritten(std::string_view relative) {
+    help_.fileList.emplace_back(relative);
+    const std::size_t dot = relative.rfind('.');
+    const std::string_view ext =
+        dot == std::string_view::npos ? std::string_view{} : relative.substr(dot);
+    if (equalsIgnoreAsciiCase(ext, ".hhk"))
+        help_.indexFileName = relative;
+    else if (equalsIgnoreAsciiCase(ext, ".hhc"))
+        help_.contentsFileName = relative;
+    else if (equalsIgnoreAsciiCase(ext, ".html") || equalsIgnoreAsciiCase(ext, ".htm"))
+        help_.pageList.emplace_back(relative);
+}
+
+}  // namespace plovik

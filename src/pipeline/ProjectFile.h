@@ -1,0 +1,39 @@
+#pragma once
+
+// Project files (*.zarn): INI files with the sections version, general, templates and htmlsetting.
+//
+// Texts are written verbatim when that reads back unchanged. A text that would not (one holding a
+// line break or another control character, one with blanks at either end, one that starts with a
+// double quote) is written as a double-quoted string with C escapes (\\ \" \n \r \t \xHH), so
+// every line of the file stays one key line. A value that is not a complete quoted string reads
+// verbatim, as hand-written files expect.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "pipeline/ProjectSettings.h"
+
+namespace plovik {
+
+struct ProjectFile {
+    std::string path;
+    // Every key read as missing: integers 0, texts empty.
+    ProjectSettings settings = emptySettings();
+
+    static ProjectSettings emptySettings();
+};
+
+// Reads every key of the file at `path` into `file.settings` and copies it to `out`. Fails only
+// when the path or the output record is absent; a missing file reads as all defaults.
+bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings* out);
+// Replaces the stored path (when given and not empty) and record (when given), then writes every
+// key in the file's order. Returns true (a failed write is not reported, as the dialog expects).
+bool writeProjectFile(ProjectFile& file, const ProjectSettings* settings = nullptr,
+                      const std::string* path = nullptr);
+
+// The encoding of one text value, exposed for its tests.
+std::string encodeProjectText(std::string_view text);
+std::string decodeProjectText(std::string_view value);
+
+}  // namespace plovik

@@ -1,0 +1,145 @@
+#include "text/UnicodeWords.h"
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <utility>
+
+#include "text/AsciiCase.h"
+
+namespace plovik {
+
+namespace {
+
+using Range = std::pair<long, long>;  // first and last code point, inclusive
+
+// Non-ASCII white space, punctuation, and the symbols that never belong to a word. Sorted.
+constexpr Range kSeparatorRanges[] = {
+    {0x0080, 0x00A9}, {0x00AB, 0x00B1}, {0x00B4, 0x00B4}, {0x00B6, 0x00B8}, {0x00BB, 0x00BB},
+    {0x00BF, 0x00BF}, {0x00D7, 0x00D7}, {0x00F7, 0x00F7}, {0x037E, 0x037E}, {0x0387, 0x0387},
+    {0x055A, 0x055F}, {0x0589, 0x058A}, {0x05BE, 0x05BE}, {0x05C0, 0x05C0}, {0x05C3, 0x05C3},
+    {0x05C6, 0x05C6}, {0x05F3, 0x05F4}, {0x060C, 0x060D}, {0x061B, 0x061B}, {0x061F, 0x061F},
+    {0x066A, 0x066D}, {0x06D4, 0x06D4}, {0x0964, 0x0965}, {0x0970, 0x0970}, {0x0E4F, 0x0E4F},
+    {0x0E5A, 0x0E5B}, {0x1680, 0x1680}, {0x2000, 0x206F}, {0x20A0, 0x20CF}, {0x2190, 0x21FF},
+    {0x2500, 0x27BF}, {0x2E00, 0x2E7F}, {0x3000, 0x3004}, {0x3008, 0x3020}, {0x3030, 0x3030},
+    {0x303D, 0x303F}, {0x30FB, 0x30FB}, {0xFE10, 0xFE19}, {0xFE30, 0xFE6B}, {0xFEFF, 0xFEFF},
+    {0xFF01, 0xFF0F}, {0xFF1A, 0xFF20}, {0xFF3B, 0xFF40}, {0xFF5B, 0xFF65}, {0xFFE0, 0xFFEE},
+    {0xFFF9, 0xFFFD},
+};
+
+// Han, Kana and Hangul: scripts written without spaces between words (Hangul with them, but
+// its syllables combine the same way). Sorted.
+constexpr Range kCjkRanges[] = {
+    {0x1100, 0x11FF}, {0x2E80, 0x2FDF},   {0x3005, 0x3007}, {0x3021, 0x3029}, {0x3031, 0x3035},
+    {0x3038, 0x303C}, {0x3041, 0x30FA},   {0x30FC, 0x30FF}, {0x3130, 0x318F}, {0x31F0, 0x31FF},
+    {0x3400, 0x4DBF}, {0x4E00, 0x9FFF},   {0xA960, 0xA97F}, {0xAC00, 0xD7FF}, {0xF900, 0xFAFF},
+    {0xFF66, 0xFFDC}, {0x20000, 0x3FFFF},
+};
+
+constexpr std::array<bool, 128> makeAsciiSeparators() {
+    std::array<bool, 128> table{};
+    for (unsigned char c : std::string_view(" \t.:,[]{}()-|/@?'\"~$!;*#+\\_&=%^"))
+        table[c] = true;
+    return table;
+}
+constexpr std::array<bool, 128> kAsciiSeparator = makeAsciiSeparators();
+
+template <std::size_t N>
+bool inRanges(const Range (&ranges)[N], long cp) {
+    auto it = std::upper_bound(std::begin(ranges), std::end(ranges), cp,
+                               [](long value, const Range& r) { return value < r.first; });
+    return it != std::begin(ranges) && cp <= std::prev(it)->second;
+}
+
+// The character at `text[i]`: its code point (or -1 for a byte that starts no valid UTF-8
+// character) and its length in bytes.
+std::pair<long, std::size_t> decodeAt(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char b = byte(i);
+    if (b < 0x80)
+        return {b, 1};
+    std::size_t length;
+    long cp, min;
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2, cp = b & 0x1F, min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3, cp = b & 0x0F, min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4, cp = b & 0x07, min = 0x10000;
+    } else {
+        return {-1, 1};
+    }
+    if (i + length > text.size())
+        return {-1, 1};
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return {-1, 1};
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return {-1, 1};
+    return {cp, length};
+}
+
+void pushLetters(std::string_view text, std::vector<std::string>& words) {
+    if (text.size() < 3)
+        return;
+    std::string word(text);
+    lowerAsciiInPlace(word);
+    words.push_back(std::move(word));
+}
+
+}  // namespace
+
+CharClass classifyCharacter(long cp) {
+    if (cp < 0)
+        return CharClass::Letter;
+    if (cp < 0x80)
+        return kAsciiSeparator[static_cast<std::size_t>(cp)] ? CharClass::Separator
+                                                             : CharClass::Letter;
+    if (inRanges(kSeparatorRanges, cp))
+        return CharClass::Separator;
+    if (inRanges(kCjkRanges, cp))
+        return CharClass::Cjk;
+    return CharClass::Letter;
+}
+
+void appendUnicodeWords(std::string_view text, std::vector<std::string>& words) {
+    std::size_t letterStart = 0;
+    bool inLetters = false;
+    // The CJK run being read: where its previous character starts, and how many it has had.
+    std::size_t previousCjk = 0;
+    std::size_t cjkCount = 0;
+    std::size_t i = 0;
+    auto endCjkRun = [&] {
+        if (cjkCount == 1)
+            words.emplace_back(text.substr(previousCjk, i - previousCjk));
+        cjkCount = 0;
+    };
+    while (i < text.size()) {
+        const auto [cp, length] = decodeAt(text, i);
+        const CharClass kind = classifyCharacter(cp);
+        if (kind != CharClass::Letter && inLetters) {
+            pushLetters(text.substr(letterStart, i - letterStart), words);
+            inLetters = false;
+        }
+        if (kind != CharClass::Cjk && cjkCount > 0)
+            endCjkRun();
+        if (kind == CharClass::Letter && !inLetters) {
+            letterStart = i;
+            inLetters = true;
+        } else if (kind == CharClass::Cjk) {
+            if (cjkCount > 0)
+                words.emplace_back(text.substr(previousCjk, i + length - previousCjk));
+            previousCjk = i;
+            ++cjkCount;
+        }
+        i += length;
+    }
+    if (inLetters)
+        pushLetters(text.substr(letterStart), words);
+    if (cjkCount > 0)
+        endCjkRun();
+}
+
+}  // namespace plovik

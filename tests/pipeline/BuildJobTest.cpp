@@ -1,0 +1,306 @@
+#include "pipeline/BuildJob.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+#include "platform/WindowMessages.h"
+#include "support/TempDir.h"
+
+namespace plovik {
+namespace {
+
+struct LogItem {
+    std::string text;
+    LPARAM lParam;
+    bool operator==(const LogItem&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const LogItem& item) {
+    os << "{\"";
+    for (char c : item.text)
+        os << (c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c));
+    return os << "\", " << item.lParam << "}";
+}
+
+constexpr unsigned kLogMessage = WM_USER + 100;
+constexpr unsigned kDoneMessage = WM_USER + 102;
+
+// Hands each report to a window, synchronously, as the wizard's window gets them.
+struct WindowForwarder : BuildObserver {
+    explicit WindowForwarder(MessageWindow& window) : win(window) {}
+    void logText(std::string_view t, int lParam) override {
+        text.assign(t);
+        win.SendMessage(kLogMessage, 0, lParam);
+    }
+    void done() override { win.SendMessage(kDoneMessage, 0, 0); }
+    MessageWindow& win;
+    std::string text;
+};
+
+// Plays the dialog: records every log text and the completion, on the test's own thread.
+class RecordingHost : public BuildHost {
+public:
+    RecordingHost(BuildJob& job, std::string programFolder)
+        : job_(job), programFolder_(std::move(programFolder)) {
+        win.setHandler([this](unsigned m, WPARAM, LPARAM l) -> LRESULT {
+            if (m == kLogMessage) {
+                log.push_back({forwarder.text, l});
+                if (onLog)
+                    onLog(forwarder.text);
+            } else if (m == kDoneMessage) {
+                ++doneMessages;
+            }
+            return 0;
+        });
+    }
+
+    void readSettings(ProjectSettings&) override { ++reads; }
+    void showValidationMessage(std::string_view text) override { messages.emplace_back(text); }
+    std::optional<std::string> templateFolderName(int version, int index) override {
+        if (version == 0 && index == 0)
+            return std::string("frame");
+        if (version == 1 && index == 0)
+            return std::string("noframe");
+        return std::nullopt;
+    }
+    std::string programFolder() override { return programFolder_; }
+    BuildObserver* observer() override { return &forwarder; }
+    void buildStarted() override { ++started; }
+
+    // Handles messages until the worker has returned.
+    void runToEnd() {
+        while (job_.workerActive())
+            win.pumpMessages(std::chrono::milliseconds(20));
+        win.pumpMessages(std::chrono::milliseconds(0));
+        job_.waitForWorker();
+    }
+
+    MessageWindow win;
+    WindowForwarder forwarder{win};
+    std::vector<LogItem> log;
+    std::vector<std::string> messages;
+    std::function<void(const std::string&)> onLog;
+    int doneMessages = 0;
+    int reads = 0;
+    int started = 0;
+
+private:
+    BuildJob& job_;
+    std::string programFolder_;
+};
+
+class BuildJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::writeFile(dir.path() / "prog/template/frame/images/prev.gif", "GIF");
+        test::writeFile(dir.path() / "prog/template/frame/css/site.css", "body{}");
+        test::writeFile(dir.path() / "prog/template/frame/js/tree.js", "//");
+        test::writeFile(dir.path() / "prog/template/noframe/css/site.css", "body{}");
+        test::writeFile(dir.path() / "input/empty.chm", "");
+        std::filesystem::create_directories(dir.path() / "out");
+        settings.chmfile = (dir.path() / "input/empty.chm").string();
+        settings.outputpath = (dir.path() / "out").string();
+        settings.title = "Test help";
+        settings.defaultindex = "index.html";
+    }
+
+    test::TempDir dir;
+    BuildJob job;
+    RecordingHost host{job, dir.folder() + "prog/"};
+    ProjectSettings settings;
+};
+
+TEST_F(BuildJobTest, ValidationRefusesInOrderAndStartsNothing) {
+    struct Case {
+        std::function<void(ProjectSettings&)> change;
+        std::string_view message;
+    };
+    const Case cases[] = {
+        {[](ProjectSettings& s) {
+             s.chmfile.clear();
+             s.outputpath.clear();
+         },
+         kMsgSelectChm},
+        {[](ProjectSettings& s) {
+             s.chmfile += ".none";
+             s.outputpath.clear();
+         },
+         kMsgChmMissing},
+        {[](ProjectSettings& s) { s.outputpath.clear(); }, kMsgSelectOutput},
+        {[](ProjectSettings& s) { s.outputpath += "/none"; }, kMsgOutputMissing},
+        {[](ProjectSettings& s) { s.selectedtemplate = 5; }, kMsgNoTemplate},
+    };
+    for (const Case& c : cases) {
+        ProjectSettings s = settings;
+        c.change(s);
+        host.messages.clear();
+        EXPECT_FALSE(startBuild(job, s, host));
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_EQ(host.messages[0], c.message);
+        EXPECT_FALSE(job.workerActive());
+    }
+    EXPECT_EQ(host.started, 0);
+    EXPECT_TRUE(host.log.empty());
+}
+
+TEST_F(BuildJobTest, FrameBuildOfAnUnreadableChmRunsEveryStageAndLogsExactly) {
+    ASSERT_TRUE(startBuild(job, settings, host));
+    EXPECT_EQ(host.reads, 1);
+    EXPECT_EQ(host.started, 1);
+    EXPECT_EQ(settings.outputpath.back(), '/');
+    host.runToEnd();
+
+    const std::vector<LogItem> expected = {
+        {"start extract chm file......\r\n", 1},
+        {"\r\nbuild index file...", 0},
+        {".", 0},
+        {".", 0},
+        {".ok\r\n", 1},
+        {"\r\nstart generate keyword......", 1},
+        {"\r\n\r\nsave keyword results(may be used few minutes)......", 0},
+        {"ok\r\n", 1},
+        {"\r\nprocess html file......", 1},
+        {"...", 0},  // the entry page
+        {"..", 0},
+        {"\r\n\r\ncopy file......", 0},
+        {"ok\r\n", 1},
+        {"\r\nDone.", 1},
+    };
+    EXPECT_EQ(host.log, expected);
+    EXPECT_EQ(host.doneMessages, 1);
+    EXPECT_FALSE(job.running());
+    EXPECT_FALSE(job.stoppedByRequest());
+    EXPECT_EQ(job.entryPageName, "index.html");
+    EXPECT_EQ(test::readFile(dir.path() / "out/images/prev.gif"), "GIF");
+    EXPECT_EQ(test::readFile(dir.path() / "out/css/site.css"), "body{}");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "out/js"));
+    EXPECT_EQ(test::readFile(dir.path() / "out/js/indexdata.js"), "var indexList = [];");
+    EXPECT_EQ(test::readFile(dir.path() / "out/js/searchdata.js"),
+              "var keywords = [];\r\n\r\nvar files = [];");
+    // Missing page templates leave empty pages rather than no pages.
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/HelpIndex.html"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/HelpSearch.html"));
+}
+
+TEST_F(BuildJobTest, TrailingSlashIsAddedOnce) {
+    settings.outputpath += "/";
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    EXPECT_EQ(settings.outputpath, dir.folder() + "out/");
+    EXPECT_EQ(job.outputFolder, dir.folder() + "out/");
+}
+
+TEST_F(BuildJobTest, HeaderAndFooterTextsFollowTheirSwitchesAndPlaceholders) {
+    settings.htmlfooter = "<i>f</i>";
+    settings.delhtmlheader = "<b>old</b>";
+    settings.isdelhtmlfooter = 1;  // still the placeholder: no text
+    std::optional<std::string> addHeader, addFooter, removeHeader, removeFooter;
+    host.onLog = [&](const std::string&) {
+        if (addFooter)
+            return;
+        addHeader = job.addHeader.value_or("-");
+        addFooter = job.addFooter.value_or("-");
+        removeHeader = job.removeHeader.value_or("-");
+        removeFooter = job.removeFooter.value_or("-");
+    };
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    EXPECT_EQ(addHeader, "-");
+    EXPECT_EQ(addFooter, "<div style=\"font-size:12px;font-family:Arial;\"><i>f</i></div>");
+    EXPECT_EQ(removeHeader, "<b>old</b>");
+    EXPECT_EQ(removeFooter, "-");
+    // The job lets go of its texts at the end.
+    EXPECT_FALSE(job.addFooter);
+}
+
+TEST_F(BuildJobTest, StopAtACheckpointEndsTheJobWithoutCompletionAndANewBuildStartsCleanly) {
+    host.onLog = [&](const std::string& text) {
+        if (text.rfind("start extract", 0) == 0) {
+            job.pause();
+            job.requestStop();
+        }
+    };
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    const std::vector<LogItem> stopped = {{"start extract chm file......\r\n", 1},
+                                          {"\r\n\r\nstopped.\r\n\r\n", 0}};
+    EXPECT_EQ(host.log, stopped);
+    EXPECT_EQ(host.doneMessages, 0);
+    EXPECT_TRUE(job.stoppedByRequest());
+    EXPECT_FALSE(job.running());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/css"));
+
+    host.onLog = nullptr;
+    host.log.clear();
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    EXPECT_EQ(host.log.back(), (LogItem{"\r\nDone.", 1}));
+    EXPECT_EQ(host.doneMessages, 1);
+    EXPECT_FALSE(job.stoppedByRequest());
+}
+
+TEST_F(BuildJobTest, PauseHoldsTheJobAtItsCheckpointUntilCleared) {
+    host.onLog = [&](const std::string& text) {
+        if (text.rfind("start extract", 0) == 0)
+            job.pause();
+    };
+    ASSERT_TRUE(startBuild(job, settings, host));
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+    while (std::chrono::steady_clock::now() < until)
+        host.win.pumpMessages(std::chrono::milliseconds(20));
+    EXPECT_EQ(host.log.size(), 1u);
+    EXPECT_TRUE(job.running());
+    job.resume();
+    host.runToEnd();
+    EXPECT_EQ(host.log.back(), (LogItem{"\r\nDone.", 1}));
+}
+
+TEST_F(BuildJobTest, SecondBuildBeforeTheFirstWorkerRunsIsRefused) {
+    // The first worker blocks in its first log message until this thread pumps, so it cannot
+    // have finished when the second Build comes.
+    ASSERT_TRUE(startBuild(job, settings, host));
+    ProjectSettings again = settings;
+    EXPECT_FALSE(startBuild(job, again, host));
+    host.runToEnd();
+    EXPECT_EQ(host.started, 1);
+    EXPECT_EQ(host.doneMessages, 1);
+}
+
+TEST_F(BuildJobTest, ConcurrentBuildRequestsStartOneJob) {
+    // Two threads press Build at once. Nobody pumps the window, so a started worker waits in its
+    // first log message and is certainly still active when the other press comes.
+    std::atomic<int> startedCount{0};
+    BuildJob shared;
+    RecordingHost a{shared, dir.folder() + "prog/"};
+    auto press = [&] {
+        ProjectSettings s = settings;
+        if (startBuild(shared, s, a))
+            ++startedCount;
+    };
+    std::thread t1(press), t2(press);
+    t1.join();
+    t2.join();
+    EXPECT_EQ(startedCount, 1);
+    a.win.close();  // releases the worker: its messages go nowhere from here on
+    shared.waitForWorker();
+}
+
+TEST_F(BuildJobTest, NoFrameLayoutBuildsNoIndexOrSearch) {
+    settings.version = 1;
+    bool index = true, search = true;
+    host.onLog = [&](const std::string&) {
+        index = job.buildIndex;
+        search = job.buildSearch;
+    };
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    EXPECT_FALSE(index);
+    EXPECT_FALSE(search);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/js"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/HelpContent.html"));
+}
+
+}  // namespace
+}  // namespace plovik

@@ -1,0 +1,125 @@
+#include "pipeline/ProjectFile.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Ini.h"
+#include "support/TempDir.h"
+
+namespace plovik {
+namespace {
+
+ProjectSettings roundTrip(const ProjectSettings& s, const std::string& path) {
+    ProjectFile out;
+    writeProjectFile(out, &s, &path);
+    ProjectFile in;
+    ProjectSettings read;
+    EXPECT_TRUE(readProjectFile(&path, &in, &read));
+    return read;
+}
+
+TEST(ProjectFile, MissingSectionsAndKeysReadAsZeroAndEmpty) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "p.zarn").string();
+    test::writeFile(path, "[version]\r\nversion=-1\r\n[general]\r\nchmfile=C:\\help\\a.chm\r\n");
+    ProjectFile file;
+    ProjectSettings s;
+    ASSERT_TRUE(readProjectFile(&path, &file, &s));
+    EXPECT_EQ(s.version, 0);
+    EXPECT_EQ(s.chmfile, "C:\\help\\a.chm");
+    EXPECT_EQ(s.isaddheader, 0);
+    EXPECT_EQ(s.isaddfooter, 0);
+    EXPECT_EQ(s.isdelhtmlheader, 0);
+    EXPECT_EQ(s.isdelhtmlfooter, 0);
+    EXPECT_EQ(s.htmlheader, "");
+    EXPECT_EQ(s.htmlfooter, "");
+    EXPECT_EQ(s.shownavbutton, 0);
+    EXPECT_EQ(file.path, path);
+    EXPECT_EQ(file.settings, s);
+
+    const std::string missing = (dir.path() / "none.zarn").string();
+    ASSERT_TRUE(readProjectFile(&missing, &file, &s));
+    EXPECT_EQ(s, ProjectFile::emptySettings());
+}
+
+TEST(ProjectFile, RefusesAbsentArguments) {
+    ProjectFile file;
+    ProjectSettings s;
+    std::string path = "x";
+    EXPECT_FALSE(readProjectFile(nullptr, &file, &s));
+    EXPECT_FALSE(readProjectFile(&path, &file, nullptr));
+}
+
+TEST(ProjectFile, EveryTextRoundTripsExactly) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "p.zarn").string();
+    ProjectSettings s;
+    s.version = 1;
+    s.chmfile = "/home/me/My Help/a=b;c.chm";
+    s.title = "  padded title\t";
+    s.htmlheader = std::string(1000, 'h');
+    s.htmlfooter = "<p>line one</p>\r\n<p>line \"two\"</p>\n\tC:\\path\\n;x=y  ";
+    s.delhtmlheader = "\"quoted\"";
+    s.delhtmlfooter = "\\x41 not an escape\x01";
+    EXPECT_EQ(roundTrip(s, path), s);
+
+    ProjectSettings empty = ProjectFile::emptySettings();
+    EXPECT_EQ(roundTrip(empty, path), empty);
+}
+
+TEST(ProjectFile, WrittenFileStaysOneKeyPerLineInKeyOrder) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "p.zarn").string();
+    ProjectSettings s;
+    s.htmlfooter = "a\nb";
+    ProjectFile file;
+    writeProjectFile(file, &s, &path);
+    const std::string text = test::readFile(path);
+    EXPECT_NE(text.find("[version]\nversion=0\n\n[general]\nchmfile=\n"), std::string::npos);
+    EXPECT_NE(text.find("htmlfooter=\"a\\nb\"\n"), std::string::npos);
+    EXPECT_LT(text.find("isdelhtmlheader"), text.find("delhtmlfooter"));
+    // Still an INI file a plain reader understands.
+    EXPECT_EQ(GetPrivateProfileInt("templates", "buildsearch", -5, path), 1);
+}
+
+TEST(ProjectFile, RewriteKeepsForeignKeysAndChangesValuesInPlace) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "p.zarn").string();
+    test::writeFile(path,
+                    "; my notes\r\n[general]\r\nmykey=mine\r\ntitle=old\r\n[custom]\r\na=1\r\n");
+    ProjectSettings s;
+    s.title = "new";
+    ProjectFile file;
+    writeProjectFile(file, &s, &path);
+    writeProjectFile(file);  // saving twice changes nothing more
+    const std::string text = test::readFile(path);
+    EXPECT_EQ(text.rfind("; my notes\r\n[general]\r\nmykey=mine\r\ntitle=new\r\n", 0), 0u);
+    EXPECT_NE(text.find("[custom]\r\na=1\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("title=old"), std::string::npos);
+    EXPECT_EQ(text.find("\ntitle=", text.find("title=new") + 1), std::string::npos);
+}
+
+TEST(ProjectFile, LongValuesAreCutAtTheirCapacityOnUtf8Boundaries) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "p.zarn").string();
+    std::string title(258, 'x');
+    title += "\xC3\xA9\xC3\xA9";  // two-byte characters straddling the 259-byte capacity
+    test::writeFile(path, "[general]\ntitle=" + title +
+                              "\n[htmlsetting]\nhtmlheader=" + std::string(2000, 'y') + "\n");
+    ProjectFile file;
+    ProjectSettings s;
+    readProjectFile(&path, &file, &s);
+    EXPECT_EQ(s.title, std::string(258, 'x'));
+    EXPECT_EQ(s.htmlheader.size(), kHtmlTextCapacity);
+}
+
+TEST(ProjectText, HandWrittenValuesReadVerbatimUnlessTheyAreOurQuotedForm) {
+    EXPECT_EQ(decodeProjectText("<b>plain</b>"), "<b>plain</b>");
+    EXPECT_EQ(decodeProjectText("C:\\new\\table"), "C:\\new\\table");
+    EXPECT_EQ(decodeProjectText("\"a\\nb\""), "a\nb");
+    EXPECT_EQ(decodeProjectText("\"broken\\q\""), "\"broken\\q\"");
+    EXPECT_EQ(decodeProjectText("\"in\"side\""), "\"in\"side\"");
+    EXPECT_EQ(encodeProjectText("no quoting needed = ;"), "no quoting needed = ;");
+}
+
+}  // namespace
+}  // namespace plovik

@@ -15,6 +15,7 @@
 #include "pipeline/BuildJob.h"
 #include "platform/ProgramFolder.h"
 #include "platform/dialog/DialogHost.h"
+#include "platform/dialog/MimeTypes.h"
 #include "platform/dialog/Shell.h"
 
 extern char** environ;
@@ -23,32 +24,11 @@ namespace plovik {
 
 namespace {
 
-std::string_view mimeOf(std::string_view name) {
-    auto ends = [&](std::string_view ext) {
-        return name.size() >= ext.size() && name.substr(name.size() - ext.size()) == ext;
-    };
-    if (ends(".html"))
-        return "text/html; charset=utf-8";
-    if (ends(".css"))
-        return "text/css; charset=utf-8";
-    if (ends(".js"))
-        return "text/javascript; charset=utf-8";
-    if (ends(".svg"))
-        return "image/svg+xml";
-    if (ends(".png"))
-        return "image/png";
-    if (ends(".gif"))
-        return "image/gif";
-    if (ends(".jpg"))
-        return "image/jpeg";
-    return "application/octet-stream";
-}
-
 std::optional<Resource> lookupResource(std::string_view name) {
     auto bytes = findResource(name);
     if (!bytes)
         return std::nullopt;
-    return Resource{*bytes, mimeOf(name)};
+    return Resource{*bytes, mimeTypeOf(name, true)};
 }
 
 std::optional<std::string> findInPath(const std::vector<std::string>& names) {

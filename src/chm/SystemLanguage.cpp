@@ -1,4 +1,5 @@
 #include "chm/SystemLanguage.h"
+#include "text/AsciiCase.h"
 
 #include "chm/ByteReader.h"
 #include "chm/ChmFile.h"
@@ -10,15 +11,7 @@ namespace {
 constexpr std::uint16_t kLanguageRecord = 4;
 
 bool isSystemObject(std::string_view name) {
-    constexpr std::string_view kName = "/#SYSTEM";
-    if (name.size() != kName.size())
-        return false;
-    for (std::size_t k = 0; k < name.size(); ++k) {
-        const char c = name[k] >= 'a' && name[k] <= 'z' ? static_cast<char>(name[k] - 32) : name[k];
-        if (c != kName[k])
-            return false;
-    }
-    return true;
+    return equalsIgnoreAsciiCase(name, "/#SYSTEM");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
 #include "platform/TextFile.h"
+#include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
 namespace plovik {
@@ -28,11 +29,11 @@ std::string fileNamePart(std::string_view chmPath) {
 bool normaliseLocal(std::string_view value, std::string_view chmFileName,
                     std::string_view contentsFolder, std::string& local) {
     constexpr std::string_view kScheme = "ms-its:";
-    if (value.size() >= kScheme.size() && equalsNoCase(value.substr(0, kScheme.size()), kScheme)) {
+    if (startsWithIgnoreAsciiCase(value, kScheme)) {
         const std::size_t sep = value.find("::/", kScheme.size());
         if (sep == std::string_view::npos)
             return false;
-        if (!equalsNoCase(value.substr(kScheme.size(), sep - kScheme.size()), chmFileName))
+        if (!equalsIgnoreAsciiCase(value.substr(kScheme.size(), sep - kScheme.size()), chmFileName))
             return false;
         local = cutUtf8(value.substr(sep + 3), kSitemapLocalWidth);
         return true;
@@ -130,11 +131,11 @@ void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_vi
             for (std::size_t at = reader.upper().find(kParam); at != std::string_view::npos;
                  at = reader.upper().find(kParam, at + 1)) {
                 const ParamElement param = scanParamElement(reader.line().substr(at));
-                if (equalsNoCase(param.name, "NAME")) {
+                if (equalsIgnoreAsciiCase(param.name, "NAME")) {
                     node.name = cutUtf8(param.value, kSitemapNameWidth);
-                } else if (equalsNoCase(param.name, "LOCAL")) {
+                } else if (equalsIgnoreAsciiCase(param.name, "LOCAL")) {
                     keep = normaliseLocal(param.value, chmFileName, contentsFolder, node.local);
-                } else if (equalsNoCase(param.name, "IMAGENUMBER")) {
+                } else if (equalsIgnoreAsciiCase(param.name, "IMAGENUMBER")) {
                     node.imageNumber = leadingInt(param.value);
                 }
             }

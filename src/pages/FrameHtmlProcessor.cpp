@@ -6,44 +6,26 @@
 
 #include "pages/EntryFileName.h"
 #include "pages/Progress.h"
+#include "platform/OutputFolder.h"
 #include "platform/TextFile.h"
 #include "templating/TemplateFiller.h"
-#include "text/AsciiCase.h"
 #include "text/CharsetDeclaration.h"
+#include "text/PercentEscapes.h"
 
 namespace plovik {
 
 namespace {
 
-// A file name that stays inside the output folder: relative, and without a ".." segment.
-bool staysInFolder(std::string_view name) {
-    if (name.empty() || name.front() == '/')
-        return false;
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t slash = name.find('/', start);
-        if (slash == std::string_view::npos)
-            slash = name.size();
-        if (name.substr(start, slash - start) == "..")
-            return false;
-        start = slash + 1;
-    }
-    return true;
-}
-
 // The entry page's name as a link inside a single-quoted attribute that is itself inside a
 // double-quoted script string: the bytes that would end either, or change what the link means,
 // are escaped.
 std::string escapedForPrompt(std::string_view name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string link;
     for (char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '\\' || c == '<' ||
             c == '>' || c == '#' || c == '?' || c == '%' || c == '&') {
-            link += '%';
-            link += kHex[byte >> 4];
-            link += kHex[byte & 0x0F];
+            appendPercentEscape(link, byte);
         } else {
             link += c;
         }
@@ -65,7 +47,7 @@ bool CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic, bool ent
 }
 
 bool CFrameHtmlProcessor::WriteEntryPage(const std::string& firstTopic) {
-    if (!staysInFolder(m_entryFileName))
+    if (!isSafeRelativeName(m_entryFileName))
         return false;
 
     TemplateFiller filler(m_templateFolder + "frame.tpl");

@@ -3,6 +3,7 @@
 
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
+#include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
 namespace plovik {
@@ -35,9 +36,9 @@ bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText
         }
         if (inObject && reader.has("<PARAM NAME=")) {
             const ParamElement param = scanParamElement(reader.line());
-            if (equalsNoCase(param.name, "NAME"))
+            if (equalsIgnoreAsciiCase(param.name, "NAME"))
                 entry.keyword = cutUtf8(param.value, kSitemapNameWidth);
-            else if (equalsNoCase(param.name, "LOCAL"))
+            else if (equalsIgnoreAsciiCase(param.name, "LOCAL"))
                 entry.page =
                     cutUtf8(fromSitemapFolder(param.value, indexFolder), kSitemapNameWidth);
         }

@@ -1,20 +1,14 @@
 #include "pages/LinkAttributes.h"
 
+#include "text/AsciiCase.h"
+
 namespace plovik {
 
 namespace {
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The length of the attribute name "href" or "src" that starts at `at`, or 0.
 std::size_t linkNameAt(std::string_view html, std::size_t at) {
-    const char first = lower(html[at]);
+    const char first = asciiLower(html[at]);
     std::string_view name;
     if (first == 'h')
         name = "href";
@@ -25,7 +19,7 @@ std::size_t linkNameAt(std::string_view html, std::size_t at) {
     if (html.size() - at < name.size())
         return 0;
     for (std::size_t k = 1; k < name.size(); ++k)
-        if (lower(html[at + k]) != name[k])
+        if (asciiLower(html[at + k]) != name[k])
             return 0;
     return name.size();
 }
@@ -40,15 +34,15 @@ std::vector<LinkValue> linkValuesOf(std::string_view html) {
         if (nameLength == 0)
             continue;
         // An attribute of its own, not the tail of another name such as "data-src".
-        if (i > 0 && !isSpace(html[i - 1]) && html[i - 1] != '"' && html[i - 1] != '\'')
+        if (i > 0 && !isHtmlSpace(html[i - 1]) && html[i - 1] != '"' && html[i - 1] != '\'')
             continue;
         std::size_t j = i + nameLength;
-        while (j < n && isSpace(html[j]))
+        while (j < n && isHtmlSpace(html[j]))
             ++j;
         if (j >= n || html[j] != '=')
             continue;
         ++j;
-        while (j < n && isSpace(html[j]))
+        while (j < n && isHtmlSpace(html[j]))
             ++j;
         if (j >= n)
             break;
@@ -68,7 +62,7 @@ std::vector<LinkValue> linkValuesOf(std::string_view html) {
             i = end;
         } else {
             std::size_t end = j;
-            while (end < n && !isSpace(html[end]) && html[end] != '>')
+            while (end < n && !isHtmlSpace(html[end]) && html[end] != '>')
                 ++end;
             values.push_back({j, end});
             i = end;

@@ -4,56 +4,22 @@
 #include <array>
 
 #include "pages/LinkAttributes.h"
+#include "text/AsciiCase.h"
+#include "text/PathSegments.h"
+#include "text/PercentEscapes.h"
 
 namespace plovik {
 
 namespace {
 
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view lowerPrefix) {
-    if (text.size() < lowerPrefix.size())
-        return false;
-    for (std::size_t k = 0; k < lowerPrefix.size(); ++k)
-        if (lowerAscii(text[k]) != lowerPrefix[k])
-            return false;
-    return true;
-}
-
-bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t k = 0; k < a.size(); ++k)
-        if (lowerAscii(a[k]) != lowerAscii(b[k]))
-            return false;
-    return true;
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-constexpr char kHex[] = "0123456789ABCDEF";
-
 // A URL scheme ("http:", "mailto:", "C:" ...) or a network path ("//host/"): nothing of the site.
 bool hasScheme(std::string_view link) {
     if (link.size() >= 2 && link[0] == '/' && link[1] == '/')
         return true;
-    if (link.empty() || lowerAscii(link[0]) < 'a' || lowerAscii(link[0]) > 'z')
+    if (link.empty() || asciiLower(link[0]) < 'a' || asciiLower(link[0]) > 'z')
         return false;
     for (std::size_t k = 1; k < link.size(); ++k) {
-        const char c = lowerAscii(link[k]);
+        const char c = asciiLower(link[k]);
         if (c == ':')
             return true;
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'))
@@ -86,15 +52,14 @@ std::vector<Unit> unitsOf(std::string_view path) {
         Unit unit;
         unit.at = i;
         const char c = path[i];
-        if (c == '%' && i + 2 < path.size() && hexValue(path[i + 1]) >= 0 &&
-            hexValue(path[i + 2]) >= 0) {
-            unit.byte = static_cast<char>(hexValue(path[i + 1]) * 16 + hexValue(path[i + 2]));
+        if (const int escaped = percentEscapeAt(path, i); escaped >= 0) {
+            unit.byte = static_cast<char>(escaped);
             unit.length = 3;
             unit.kind = Unit::Kind::Escape;
         } else if (c == '&') {
             unit.byte = c;
             for (const auto& [entity, byte] : kEntities) {
-                if (startsWithNoCase(path.substr(i), entity)) {
+                if (startsWithIgnoreAsciiCase(path.substr(i), entity)) {
                     unit.byte = byte;
                     unit.length = entity.size();
                     unit.kind = Unit::Kind::Entity;
@@ -111,22 +76,9 @@ std::vector<Unit> unitsOf(std::string_view path) {
     return units;
 }
 
-std::vector<std::string_view> segmentsOf(std::string_view path) {
-    std::vector<std::string_view> segments;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string_view::npos)
-            slash = path.size();
-        segments.push_back(path.substr(start, slash - start));
-        start = slash + 1;
-    }
-    return segments;
-}
-
 // The folders of a page, without empty ones.
-std::vector<std::string_view> folderOf(std::string_view page) {
-    std::vector<std::string_view> folder = segmentsOf(page);
+std::vector<std::string_view> foldersOf(std::string_view page) {
+    std::vector<std::string_view> folder = splitPath(page);
     folder.pop_back();
     std::erase_if(folder, [](std::string_view s) { return s.empty(); });
     return folder;
@@ -138,9 +90,7 @@ void appendEscaped(std::string& out, std::string_view segment) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte <= 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '#' || c == '%' ||
             c == '?' || c == '<' || c == '>' || c == '&' || c == '\\') {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0F];
+            appendPercentEscape(out, byte);
         } else {
             out += c;
         }
@@ -185,7 +135,7 @@ LinkRepair::LinkRepair(std::vector<std::string> storedFiles, std::string_view ch
 bool LinkRepair::intoThisHelp(std::string_view link, std::string& target) const {
     std::string_view rest;
     for (std::string_view scheme : {"ms-its:", "mk:@msitstore:", "its:"}) {
-        if (startsWithNoCase(link, scheme)) {
+        if (startsWithIgnoreAsciiCase(link, scheme)) {
             rest = link.substr(scheme.size());
             break;
         }
@@ -198,7 +148,7 @@ bool LinkRepair::intoThisHelp(std::string_view link, std::string& target) const 
     std::string_view file = rest.substr(0, sep);
     if (const std::size_t cut = file.find_last_of("/\\:"); cut != std::string_view::npos)
         file = file.substr(cut + 1);
-    if (!equalsNoCaseAscii(percentDecoded(file), chmFileName_))
+    if (!equalsIgnoreAsciiCase(percentDecoded(file), chmFileName_))
         return false;
     std::string_view path = rest.substr(sep + 2);
     while (!path.empty() && (path.front() == '/' || path.front() == '\\'))
@@ -214,9 +164,9 @@ LinkRepair::Outcome LinkRepair::repairLink(std::string_view link, std::string_vi
     out.assign(link);
     std::size_t begin = 0;
     std::size_t end = link.size();
-    while (begin < end && isSpace(link[begin]))
+    while (begin < end && isHtmlSpace(link[begin]))
         ++begin;
-    while (end > begin && isSpace(link[end - 1]))
+    while (end > begin && isHtmlSpace(link[end - 1]))
         --end;
     const std::string_view trimmed = link.substr(begin, end - begin);
     if (trimmed.empty() || trimmed.front() == '#')
@@ -243,7 +193,7 @@ LinkRepair::Outcome LinkRepair::repairLink(std::string_view link, std::string_vi
         }
         if (written.empty())
             return Outcome::NotLocal;
-        std::string local = climbTo(folderOf(page), compared, written);
+        std::string local = climbTo(foldersOf(page), compared, written);
         if (pathEnd != std::string::npos)
             local += std::string_view(target).substr(pathEnd);
         std::string fixed;
@@ -278,7 +228,7 @@ LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_
     };
     std::vector<Segment> segments;
     if (units.front().byte != '/')
-        for (std::string_view folder : folderOf(page))
+        for (std::string_view folder : foldersOf(page))
             segments.push_back({std::string(folder), -1});
     std::string segment;
     std::size_t first = 0;
@@ -315,7 +265,7 @@ LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_
         files_.foldedMatch(folder ? resolved + std::string(kIndexPage) : resolved);
     if (!match)
         return Outcome::Unresolved;
-    std::vector<std::string_view> stored = segmentsOf(
+    std::vector<std::string_view> stored = splitPath(
         std::string_view(*match).substr(0, match->size() - (folder ? kIndexPage.size() : 0)));
     if (stored.size() != segments.size())
         return Outcome::Unresolved;
@@ -335,7 +285,7 @@ LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_
             written.emplace_back();
             appendEscaped(written.back(), s);
         }
-        fixed = climbTo(folderOf(page), compared, written);
+        fixed = climbTo(foldersOf(page), compared, written);
     } else {
         // Only the letters of the link's own segments change, each in the form it was written.
         std::vector<char> bytes(units.size(), 0);
@@ -357,9 +307,7 @@ LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_
                 fixed += path.substr(unit.at, unit.length);
             } else if (unit.kind == Unit::Kind::Escape) {
                 const auto byte = static_cast<unsigned char>(bytes[k]);
-                fixed += '%';
-                fixed += kHex[byte >> 4];
-                fixed += kHex[byte & 0x0F];
+                appendPercentEscape(fixed, byte);
             } else {
                 fixed += bytes[k];
             }
@@ -447,9 +395,7 @@ std::string LinkRepair::report() const {
         for (char c : field) {
             const auto byte = static_cast<unsigned char>(c);
             if (byte < 0x20 || byte == 0x7F) {
-                text += '%';
-                text += kHex[byte >> 4];
-                text += kHex[byte & 0x0F];
+                appendPercentEscape(text, byte);
             } else {
                 text += c;
             }

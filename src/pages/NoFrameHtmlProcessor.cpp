@@ -9,6 +9,7 @@
 #include "pages/Progress.h"
 #include "platform/TextFile.h"
 #include "templating/PlaceholderReplacer.h"
+#include "text/AsciiCase.h"
 #include "text/CharsetDeclaration.h"
 
 namespace plovik {
@@ -16,11 +17,7 @@ namespace plovik {
 namespace {
 
 bool containsUntitled(std::string_view title) {
-    std::string upper(title);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return upper.find("UNTITLED") != std::string::npos;
+    return findIgnoreAsciiCase(title, "UNTITLED") != std::string_view::npos;
 }
 
 }  // namespace

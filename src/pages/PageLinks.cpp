@@ -4,50 +4,26 @@
 #include <vector>
 
 #include "pages/HtmlProcessor.h"
-#include "pages/SitemapScanner.h"
+#include "text/AsciiCase.h"
+#include "text/PathSegments.h"
+#include "text/PercentEscapes.h"
 
 namespace plovik {
 
-namespace {
-
-std::vector<std::string_view> segmentsOf(std::string_view path) {
-    std::vector<std::string_view> segments;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string_view::npos)
-            slash = path.size();
-        if (slash > start)
-            segments.push_back(path.substr(start, slash - start));
-        start = slash + 1;
-    }
-    return segments;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool isExternalLink(std::string_view link) {
     static constexpr std::array<std::string_view, 9> kSchemes = {
         "http:", "https:", "ftp:", "mailto:", "javascript:", "file:", "data:", "news:", "tel:"};
     for (std::string_view scheme : kSchemes)
-        if (link.size() >= scheme.size() && equalsNoCase(link.substr(0, scheme.size()), scheme))
+        if (startsWithIgnoreAsciiCase(link, scheme))
             return true;
     return false;
 }
 
 std::string rootPrefixOf(std::string_view relPath) {
     std::string prefix;
-    const auto segments = segmentsOf(relPath);
+    const auto segments = pathSegments(relPath);
     for (std::size_t k = 1; k < segments.size(); ++k)
         prefix += "../";
     return prefix;
@@ -57,7 +33,7 @@ std::string linkFromPage(std::string_view target, std::string_view relPath) {
     if (isExternalLink(target))
         return std::string(target);
     std::string link = rootPrefixOf(relPath);
-    const auto segments = segmentsOf(target);
+    const auto segments = pathSegments(target);
     for (std::size_t k = 0; k < segments.size(); ++k) {
         if (k > 0)
             link += '/';
@@ -70,8 +46,8 @@ bool CHtmlProcessor::MakeRelativeLink(std::string_view target, std::string_view 
                                       std::string* out) {
     if (!out || target.empty() || fromPath.empty())
         return false;
-    const auto from = segmentsOf(fromPath);
-    const auto to = segmentsOf(target);
+    const auto from = pathSegments(fromPath);
+    const auto to = pathSegments(target);
     std::size_t common = 0;
     while (common < from.size() && common < to.size() && from[common] == to[common])
         ++common;
@@ -98,9 +74,8 @@ void CHtmlProcessor::DecodeLocal(std::string& text) {
             break;
         if (c == '+') {
             c = ' ';
-        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-                   hexValue(text[i + 2]) >= 0) {
-            c = static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        } else if (const int escaped = percentEscapeAt(text, i); escaped >= 0) {
+            c = static_cast<char>(escaped);
             i += 2;
         }
         // A decoded NUL would end the text wherever it is used as a link or searched for.

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "pages/PageLinks.h"
+#include "text/AsciiCase.h"
+#include "text/PathSegments.h"
 
 namespace plovik {
 
@@ -12,10 +14,6 @@ namespace {
 // White space as the C library's scanf skips it.
 bool isScanSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-char upperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
 }
 
 }  // namespace
@@ -35,7 +33,7 @@ bool SitemapLineReader::next() {
     line_ = nul == std::string_view::npos ? chunk : chunk.substr(0, nul);
     upper_.assign(line_);
     for (char& c : upper_)
-        c = upperAscii(c);
+        c = asciiUpper(c);
     return true;
 }
 
@@ -87,14 +85,8 @@ std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFol
     const std::size_t end = std::min(link.find('#'), link.find('?'));
     const std::string path = std::string(sitemapFolder) + "/" + std::string(link.substr(0, end));
     std::vector<std::string_view> segments;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t slash = path.find('/', start);
-        if (slash == std::string::npos)
-            slash = path.size();
-        const std::string_view segment = std::string_view(path).substr(start, slash - start);
-        start = slash + 1;
-        if (segment.empty() || segment == ".")
+    for (const std::string_view segment : pathSegments(path)) {
+        if (segment == ".")
             continue;
         if (segment == "..") {
             if (!segments.empty())
@@ -112,15 +104,6 @@ std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFol
     if (end != std::string_view::npos)
         resolved += link.substr(end);
     return resolved;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
-    return true;
 }
 
 }  // namespace plovik

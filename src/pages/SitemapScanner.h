@@ -60,7 +60,4 @@ ParamElement scanParamElement(std::string_view from);
 // segments taken out, never above the root), its query or fragment kept as written.
 std::string fromSitemapFolder(std::string_view link, std::string_view sitemapFolder);
 
-// ASCII-only case-insensitive comparison of whole strings.
-bool equalsNoCase(std::string_view a, std::string_view b);
-
 }  // namespace plovik

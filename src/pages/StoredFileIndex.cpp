@@ -1,28 +1,13 @@
 #include "pages/StoredFileIndex.h"
 
+#include "text/AsciiCase.h"
+#include "text/Utf8.h"
+
 namespace plovik {
 
 namespace {
 
 constexpr std::size_t kSeveral = static_cast<std::size_t>(-1);
-
-bool isValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80                   ? 1
-                             : lead >= 0xC2 && lead < 0xE0 ? 2
-                             : lead >= 0xE0 && lead < 0xF0 ? 3
-                             : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                           : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
-    return true;
-}
 
 // The lower-case letter of a two-byte UTF-8 capital of Latin-1, Greek or Cyrillic, whose small
 // letter takes two bytes too; 0 for anything else.
@@ -41,10 +26,8 @@ void lowerInto(std::string_view text, std::string& out) {
     out.assign(text);
     bool wide = false;
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        else if (static_cast<unsigned char>(c) >= 0x80)
-            wide = true;
+        c = asciiLower(c);
+        wide = wide || static_cast<unsigned char>(c) >= 0x80;
     }
     if (!wide || !isValidUtf8(out))
         return;

@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 #include "text/CharsetDeclaration.h"
+#include "text/PathSegments.h"
 
 namespace plovik {
 
@@ -28,11 +29,6 @@ void declareUtf8InFile(const std::string& path) {
 void withTrailingSlash(std::string& folder) {
     if (folder.empty() || folder.back() != '/')
         folder += '/';
-}
-
-// The folder part of a relative name, with its trailing '/'; "" at the root.
-std::string folderOf(const std::string& relative) {
-    return relative.substr(0, relative.rfind('/') + 1);
 }
 
 }  // namespace

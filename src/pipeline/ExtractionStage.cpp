@@ -2,6 +2,7 @@
 
 #include "pages/Progress.h"
 #include "text/AsciiCase.h"
+#include "text/PathSegments.h"
 
 namespace plovik {
 
@@ -62,9 +63,7 @@ void ExtractionStage::entryFinished(std::string_view relative, const Outcome& ou
 
 void ExtractionStage::noteWritten(std::string_view relative) {
     help_.fileList.emplace_back(relative);
-    const std::size_t dot = relative.rfind('.');
-    const std::string_view ext =
-        dot == std::string_view::npos ? std::string_view{} : relative.substr(dot);
+    const std::string_view ext = extensionOf(relative);
     if (equalsIgnoreAsciiCase(ext, ".hhk"))
         help_.indexFileName = relative;
     else if (equalsIgnoreAsciiCase(ext, ".hhc"))

@@ -1,7 +1,5 @@
 #include "pipeline/FullTextSearch.h"
 
-#include <array>
-
 #include "pages/Progress.h"
 #include "platform/TextFile.h"
 #include "templating/TemplateFiller.h"
@@ -15,37 +13,6 @@ namespace {
 
 constexpr size_t kWordCapacity = 255;
 constexpr size_t kCutWordLength = 254;
-constexpr size_t kMinWordLength = 3;
-
-constexpr std::array<bool, 256> makeSeparators() {
-    std::array<bool, 256> table{};
-    for (unsigned char c : std::string_view(" \t.:,[]{}()-|/@?'\"~$!;*#+\\_&=%^"))
-        table[c] = true;
-    table[0xA3] = true;
-    table[0xAC] = true;
-    return table;
-}
-constexpr std::array<bool, 256> kSeparator = makeSeparators();
-
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
-// Position of `marker` (upper-case ASCII) in `text` compared as upper case, from `from`.
-size_t findUpper(std::string_view text, std::string_view marker, size_t from = 0) {
-    if (marker.size() > text.size())
-        return std::string_view::npos;
-    for (size_t i = from; i + marker.size() <= text.size(); ++i) {
-        if (upper(text[i]) != marker[0])
-            continue;
-        size_t k = 1;
-        while (k < marker.size() && upper(text[i + k]) == marker[k])
-            ++k;
-        if (k == marker.size())
-            return i;
-    }
-    return std::string_view::npos;
-}
 
 // Hands out the page's lines the way a line read does: up to and including the newline; an empty
 // text once the end has been reached.
@@ -109,10 +76,10 @@ void joinUnfinishedTags(std::string& line, LineReader& reader) {
 void dropScripts(std::string& line, LineReader& reader) {
     constexpr size_t none = std::string::npos;
     // Lines are added only while an opening mark is there, and adding never moves the first one.
-    const size_t open = findUpper(line, "<SCRIPT");
+    const size_t open = findIgnoreAsciiCase(line, "<SCRIPT");
     size_t closeSearchFrom = 0;
     for (;;) {
-        const size_t close = findUpper(line, "</SCRIPT>", closeSearchFrom);
+        const size_t close = findIgnoreAsciiCase(line, "</SCRIPT>", closeSearchFrom);
         if (open == none && close == none)
             return;
         if (close != none && (open == none || open < close)) {
@@ -183,22 +150,6 @@ void removeTags(std::string_view line, std::string& collected) {
     }
 }
 
-void tokenize(std::string_view text, std::vector<std::string>& words) {
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && kSeparator[static_cast<unsigned char>(text[i])])
-            ++i;
-        size_t start = i;
-        while (i < text.size() && !kSeparator[static_cast<unsigned char>(text[i])])
-            ++i;
-        if (i - start >= kMinWordLength) {
-            std::string word(text.substr(start, i - start));
-            lowerAsciiInPlace(word);
-            words.push_back(std::move(word));
-        }
-    }
-}
-
 }  // namespace
 
 long SearchKeywordList::find(std::string_view word) const {
@@ -231,7 +182,7 @@ std::vector<std::string> extractPageWordsFromText(std::string_view pageText, Wor
     while (!reader.atEnd()) {
         std::string_view next = reader.next();
         if (!inBody) {
-            if (findUpper(next, "<BODY") == std::string_view::npos)
+            if (findIgnoreAsciiCase(next, "<BODY") == std::string_view::npos)
                 continue;
             inBody = true;
         }
@@ -244,7 +195,7 @@ std::vector<std::string> extractPageWordsFromText(std::string_view pageText, Wor
     if (split == WordSplit::Unicode)
         appendUnicodeWords(collected, words);
     else
-        tokenize(collected, words);
+        appendByteWords(collected, words);
     return words;
 }
 

@@ -4,6 +4,7 @@
 #include "chm/SystemLanguage.h"
 #include "text/AsciiCase.h"
 #include "text/CodePage.h"
+#include "text/PathSegments.h"
 
 namespace plovik {
 
@@ -12,9 +13,7 @@ namespace {
 enum class FileKind { Other, Page, Sitemap };
 
 FileKind kindOf(std::string_view relative) {
-    const std::size_t dot = relative.rfind('.');
-    const std::string_view ext =
-        dot == std::string_view::npos ? std::string_view{} : relative.substr(dot);
+    const std::string_view ext = extensionOf(relative);
     if (equalsIgnoreAsciiCase(ext, ".hhk") || equalsIgnoreAsciiCase(ext, ".hhc"))
         return FileKind::Sitemap;
     if (equalsIgnoreAsciiCase(ext, ".html") || equalsIgnoreAsciiCase(ext, ".htm"))

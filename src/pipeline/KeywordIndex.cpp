@@ -6,6 +6,7 @@
 #include "templating/TemplateFiller.h"
 #include "text/Capacity.h"
 #include "text/JsString.h"
+#include "text/PathSegments.h"
 
 namespace plovik {
 
@@ -40,7 +41,7 @@ void buildKeywordIndex(Progress& progress, const std::string& outputFolder,
     std::vector<IndexEntry> indexList;
     if (!indexFileName.empty()) {
         if (auto hhk = readTextFile(outputFolder + indexFileName))
-            ParseIndexFile(indexList, *hhk, indexFileName.substr(0, indexFileName.rfind('/') + 1));
+            ParseIndexFile(indexList, *hhk, folderOf(indexFileName));
         if (linkRepair)
             linkRepair->repairIndex(indexList, indexFileName);
     }

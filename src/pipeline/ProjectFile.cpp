@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Ini.h"
+#include "text/PercentEscapes.h"
 
 namespace plovik {
 
@@ -53,16 +54,6 @@ bool needsQuoting(std::string_view text) {
         if (c < 0x20 || c == 0x7F)
             return true;
     return false;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -145,11 +136,10 @@ std::string decodeProjectText(std::string_view value) {
                 out += '\t';
                 break;
             case 'x': {
-                int hi = i + 1 < body.size() ? hexValue(body[i + 1]) : -1;
-                int lo = i + 2 < body.size() ? hexValue(body[i + 2]) : -1;
-                if (hi < 0 || lo < 0)
+                const int byte = hexByteAt(body, i + 1);
+                if (byte < 0)
                     return std::string(value);
-                out += static_cast<char>(hi * 16 + lo);
+                out += static_cast<char>(byte);
                 i += 2;
                 break;
             }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "text/AsciiCase.h"
 #include "text/Utf8.h"
 
 namespace plovik {
@@ -10,43 +11,9 @@ namespace {
 
 constexpr std::string_view kUtf8Meta = "<meta charset=\"utf-8\">";
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 // Whether `word` (lower case) stands at `at`, in any case.
 bool startsWithNoCase(std::string_view text, std::size_t at, std::string_view word) {
-    if (at > text.size() || text.size() - at < word.size())
-        return false;
-    for (std::size_t k = 0; k < word.size(); ++k)
-        if (lower(text[at + k]) != word[k])
-            return false;
-    return true;
-}
-
-// The first `word` (lower case) from `from` on, in any case; npos when there is none. Words that
-// start with a byte other than a letter are found with a plain byte search first.
-std::size_t findNoCase(std::string_view text, std::string_view word, std::size_t from = 0) {
-    if (word.empty() || from >= text.size())
-        return word.empty() && from <= text.size() ? from : std::string_view::npos;
-    const char first = word.front();
-    const bool letter = first >= 'a' && first <= 'z';
-    for (std::size_t at = from; at < text.size(); ++at) {
-        if (!letter) {
-            at = text.find(first, at);
-            if (at == std::string_view::npos)
-                return at;
-        } else if (lower(text[at]) != first) {
-            continue;
-        }
-        if (startsWithNoCase(text, at, word))
-            return at;
-    }
-    return std::string_view::npos;
+    return at <= text.size() && startsWithIgnoreAsciiCase(text.substr(at), word);
 }
 
 // A tag name ends at white space, '/' or '>' (or the end of the page).
@@ -54,12 +21,12 @@ bool tagAt(std::string_view text, std::size_t at, std::string_view name) {
     if (!startsWithNoCase(text, at, name))
         return false;
     const std::size_t end = at + name.size();
-    return end == text.size() || isSpace(text[end]) || text[end] == '/' || text[end] == '>';
+    return end == text.size() || isHtmlSpace(text[end]) || text[end] == '/' || text[end] == '>';
 }
 
 std::size_t headEnd(std::string_view page) {
-    const std::size_t close = findNoCase(page, "</head");
-    const std::size_t body = findNoCase(page, "<body");
+    const std::size_t close = findIgnoreAsciiCase(page, "</head");
+    const std::size_t body = findIgnoreAsciiCase(page, "<body");
     const std::size_t end = close < body ? close : body;
     return end == std::string_view::npos ? page.size() : end;
 }
@@ -74,7 +41,7 @@ struct Attribute {
 std::vector<Attribute> readAttributes(std::string_view text, std::size_t& at) {
     std::vector<Attribute> attributes;
     while (at < text.size()) {
-        while (at < text.size() && (isSpace(text[at]) || text[at] == '/'))
+        while (at < text.size() && (isHtmlSpace(text[at]) || text[at] == '/'))
             ++at;
         if (at >= text.size())
             break;
@@ -83,18 +50,18 @@ std::vector<Attribute> readAttributes(std::string_view text, std::size_t& at) {
             break;
         }
         const std::size_t nameStart = at;
-        while (at < text.size() && !isSpace(text[at]) && text[at] != '/' && text[at] != '>' &&
+        while (at < text.size() && !isHtmlSpace(text[at]) && text[at] != '/' && text[at] != '>' &&
                text[at] != '=')
             ++at;
         if (at == nameStart)
             ++at;  // a stray '=': step over it
         Attribute attribute{text.substr(nameStart, at - nameStart), at, 0};
         std::size_t look = at;
-        while (look < text.size() && isSpace(text[look]))
+        while (look < text.size() && isHtmlSpace(text[look]))
             ++look;
         if (look < text.size() && text[look] == '=') {
             at = look + 1;
-            while (at < text.size() && isSpace(text[at]))
+            while (at < text.size() && isHtmlSpace(text[at]))
                 ++at;
             if (at < text.size() && (text[at] == '"' || text[at] == '\'')) {
                 const char quote = text[at++];
@@ -105,7 +72,7 @@ std::vector<Attribute> readAttributes(std::string_view text, std::size_t& at) {
                 at = end == text.size() ? end : end + 1;
             } else {
                 attribute.valueStart = at;
-                while (at < text.size() && !isSpace(text[at]) && text[at] != '>')
+                while (at < text.size() && !isHtmlSpace(text[at]) && text[at] != '>')
                     ++at;
                 attribute.valueLength = at - attribute.valueStart;
             }
@@ -116,9 +83,9 @@ std::vector<Attribute> readAttributes(std::string_view text, std::size_t& at) {
 }
 
 bool equalsNoCaseTrimmed(std::string_view text, std::string_view word) {
-    while (!text.empty() && isSpace(text.front()))
+    while (!text.empty() && isHtmlSpace(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
+    while (!text.empty() && isHtmlSpace(text.back()))
         text.remove_suffix(1);
     return text.size() == word.size() && startsWithNoCase(text, 0, word);
 }
@@ -127,21 +94,21 @@ bool equalsNoCaseTrimmed(std::string_view text, std::string_view word) {
 std::optional<CharsetDeclaration> charsetInContent(std::string_view page, std::size_t start,
                                                    std::size_t length) {
     const std::string_view content = page.substr(start, length);
-    std::size_t at = findNoCase(content, "charset");
+    std::size_t at = findIgnoreAsciiCase(content, "charset");
     if (at == std::string_view::npos)
         return std::nullopt;
     at += 7;
-    while (at < content.size() && isSpace(content[at]))
+    while (at < content.size() && isHtmlSpace(content[at]))
         ++at;
     if (at >= content.size() || content[at] != '=')
         return std::nullopt;
     ++at;
-    while (at < content.size() && isSpace(content[at]))
+    while (at < content.size() && isHtmlSpace(content[at]))
         ++at;
     if (at < content.size() && (content[at] == '"' || content[at] == '\''))
         ++at;
     const std::size_t valueStart = at;
-    while (at < content.size() && !isSpace(content[at]) && content[at] != ';' &&
+    while (at < content.size() && !isHtmlSpace(content[at]) && content[at] != ';' &&
            content[at] != '"' && content[at] != '\'')
         ++at;
     if (at == valueStart)
@@ -158,11 +125,11 @@ std::optional<CharsetDeclaration> declarationOf(std::string_view page,
         if (equalsNoCaseTrimmed(attribute.name, "charset")) {
             std::size_t start = attribute.valueStart;
             std::size_t length = attribute.valueLength;
-            while (length > 0 && isSpace(page[start])) {
+            while (length > 0 && isHtmlSpace(page[start])) {
                 ++start;
                 --length;
             }
-            while (length > 0 && isSpace(page[start + length - 1]))
+            while (length > 0 && isHtmlSpace(page[start + length - 1]))
                 --length;
             if (length > 0)
                 return CharsetDeclaration{start, length};
@@ -183,7 +150,8 @@ bool namesUtf8(std::string_view label) {
 
 // Just after the first tag `name` in [0, end), or npos.
 std::size_t afterTag(std::string_view page, std::string_view name, std::size_t end) {
-    for (std::size_t at = findNoCase(page, name); at < end; at = findNoCase(page, name, at + 1)) {
+    for (std::size_t at = findIgnoreAsciiCase(page, name); at < end;
+         at = findIgnoreAsciiCase(page, name, at + 1)) {
         if (!tagAt(page, at, name))
             continue;
         const std::size_t close = page.find('>', at);
@@ -200,7 +168,7 @@ std::size_t whereToDeclare(std::string_view page) {
         return at;
     std::size_t at = startsWithUtf8Bom(page) ? kUtf8Bom.size() : 0;
     std::size_t look = at;
-    while (look < page.size() && isSpace(page[look]))
+    while (look < page.size() && isHtmlSpace(page[look]))
         ++look;
     if (startsWithNoCase(page, look, "<!doctype")) {
         const std::size_t close = page.find('>', look);
@@ -227,7 +195,7 @@ std::vector<CharsetDeclaration> findCharsetDeclarations(std::string_view page) {
         }
         if (tagAt(head, at + 1, "script") || tagAt(head, at + 1, "style")) {
             const std::string_view closing = tagAt(head, at + 1, "script") ? "</script" : "</style";
-            const std::size_t close = findNoCase(head, closing, at + 1);
+            const std::size_t close = findIgnoreAsciiCase(head, closing, at + 1);
             if (close == std::string_view::npos)
                 break;
             at = head.find('<', close + 1);

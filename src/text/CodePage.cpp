@@ -1,5 +1,7 @@
 #include "text/CodePage.h"
 
+#include "text/AsciiCase.h"
+
 #include <array>
 #include <string>
 #include <utility>
@@ -137,14 +139,6 @@ constexpr std::pair<std::string_view, std::string_view> kLabels[] = {
     {"ibm866", "CP866"},
 };
 
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
 // The number after one of the prefixes, or -1 when the rest is not all digits.
 int numberAfter(std::string_view label, std::string_view prefix) {
     if (label.size() <= prefix.size() || label.size() > prefix.size() + 5 ||
@@ -181,7 +175,7 @@ std::string_view encodingOfCodePage(int codePage) {
 }
 
 std::string_view encodingOfLabel(std::string_view label) {
-    const std::string lower = lowerAscii(label);
+    const std::string lower = asciiLowered(label);
     for (const auto& [name, encoding] : kLabels)
         if (name == lower)
             return encoding;

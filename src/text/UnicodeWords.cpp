@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "text/AsciiCase.h"
+#include "text/Utf8.h"
 
 namespace plovik {
 
@@ -36,13 +37,18 @@ constexpr Range kCjkRanges[] = {
     {0xFF66, 0xFFDC}, {0x20000, 0x3FFFF},
 };
 
-constexpr std::array<bool, 128> makeAsciiSeparators() {
-    std::array<bool, 128> table{};
+// The separators among single bytes: ASCII white space and punctuation, and two bytes that the
+// search data's format has always cut at (0xA3 and 0xAC, whatever they are in a code page).
+constexpr std::array<bool, 256> makeByteSeparators() {
+    std::array<bool, 256> table{};
     for (unsigned char c : std::string_view(" \t.:,[]{}()-|/@?'\"~$!;*#+\\_&=%^"))
         table[c] = true;
+    table[0xA3] = true;
+    table[0xAC] = true;
     return table;
 }
-constexpr std::array<bool, 128> kAsciiSeparator = makeAsciiSeparators();
+constexpr std::array<bool, 256> kByteSeparator = makeByteSeparators();
+constexpr std::size_t kMinWordLength = 3;
 
 template <std::size_t N>
 bool inRanges(const Range (&ranges)[N], long cp) {
@@ -51,38 +57,8 @@ bool inRanges(const Range (&ranges)[N], long cp) {
     return it != std::begin(ranges) && cp <= std::prev(it)->second;
 }
 
-// The character at `text[i]`: its code point (or -1 for a byte that starts no valid UTF-8
-// character) and its length in bytes.
-std::pair<long, std::size_t> decodeAt(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b = byte(i);
-    if (b < 0x80)
-        return {b, 1};
-    std::size_t length;
-    long cp, min;
-    if (b >= 0xC2 && b <= 0xDF) {
-        length = 2, cp = b & 0x1F, min = 0x80;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        length = 3, cp = b & 0x0F, min = 0x800;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        length = 4, cp = b & 0x07, min = 0x10000;
-    } else {
-        return {-1, 1};
-    }
-    if (i + length > text.size())
-        return {-1, 1};
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
-            return {-1, 1};
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return {-1, 1};
-    return {cp, length};
-}
-
 void pushLetters(std::string_view text, std::vector<std::string>& words) {
-    if (text.size() < 3)
+    if (text.size() < kMinWordLength)
         return;
     std::string word(text);
     lowerAsciiInPlace(word);
@@ -95,8 +71,8 @@ CharClass classifyCharacter(long cp) {
     if (cp < 0)
         return CharClass::Letter;
     if (cp < 0x80)
-        return kAsciiSeparator[static_cast<std::size_t>(cp)] ? CharClass::Separator
-                                                             : CharClass::Letter;
+        return kByteSeparator[static_cast<std::size_t>(cp)] ? CharClass::Separator
+                                                            : CharClass::Letter;
     if (inRanges(kSeparatorRanges, cp))
         return CharClass::Separator;
     if (inRanges(kCjkRanges, cp))
@@ -117,7 +93,7 @@ void appendUnicodeWords(std::string_view text, std::vector<std::string>& words) 
         cjkCount = 0;
     };
     while (i < text.size()) {
-        const auto [cp, length] = decodeAt(text, i);
+        const auto [cp, length] = decodeUtf8At(text, i);
         const CharClass kind = classifyCharacter(cp);
         if (kind != CharClass::Letter && inLetters) {
             pushLetters(text.substr(letterStart, i - letterStart), words);
@@ -140,6 +116,18 @@ void appendUnicodeWords(std::string_view text, std::vector<std::string>& words) 
         pushLetters(text.substr(letterStart), words);
     if (cjkCount > 0)
         endCjkRun();
+}
+
+void appendByteWords(std::string_view text, std::vector<std::string>& words) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && kByteSeparator[static_cast<unsigned char>(text[i])])
+            ++i;
+        const std::size_t start = i;
+        while (i < text.size() && !kByteSeparator[static_cast<unsigned char>(text[i])])
+            ++i;
+        pushLetters(text.substr(start, i - start), words);
+    }
 }
 
 }  // namespace plovik

@@ -25,4 +25,8 @@ CharClass classifyCharacter(long codePoint);
 // (ASCII letters lower-cased), and the pieces of every CJK run.
 void appendUnicodeWords(std::string_view text, std::vector<std::string>& words);
 
+// The same by the byte rule, for text of any code page: runs of at least three bytes between
+// separator bytes, ASCII letters lower-cased.
+void appendByteWords(std::string_view text, std::vector<std::string>& words);
+
 }  // namespace plovik

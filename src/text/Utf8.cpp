@@ -9,38 +9,43 @@ namespace plovik {
 namespace {
 
 // The length of the well-formed sequence that starts at `p` (a byte of 0x80 or above), or 0.
-// The second byte's range depends on the lead: that is what rules out overlong forms, surrogates
-// and code points past U+10FFFF.
 std::size_t sequenceLength(const unsigned char* p, const unsigned char* end) {
-    const unsigned char lead = *p;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (static_cast<std::size_t>(end - p) < length || p[1] < low || p[1] > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if ((p[k] & 0xC0) != 0x80)
-            return 0;
-    return length;
+    const std::string_view rest(reinterpret_cast<const char*>(p),
+                                static_cast<std::size_t>(end - p));
+    const Utf8Char c = decodeUtf8At(rest, 0);
+    return c.codePoint < 0 ? 0 : c.length;
 }
 
 }  // namespace
+
+Utf8Char decodeUtf8At(std::string_view text, std::size_t at) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80)
+        return {lead, 1};
+    std::size_t length;
+    long cp, min;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, cp = lead & 0x1F, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, cp = lead & 0x0F, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, cp = lead & 0x07, min = 0x10000;
+    } else {
+        return {-1, 1};
+    }
+    if (length > text.size() - at)
+        return {-1, 1};
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80)
+            return {-1, 1};
+        cp = (cp << 6) | (byte(at + k) & 0x3F);
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return {-1, 1};
+    return {cp, length};
+}
 
 Utf8Scan scanUtf8(std::string_view bytes) {
     Utf8Scan scan;

@@ -18,6 +18,14 @@ struct Utf8Scan {
 };
 
 Utf8Scan scanUtf8(std::string_view bytes);
+
+// One character of UTF-8 text: its code point, or -1 for a byte that starts no well-formed
+// sequence (its length is then 1, so that reading goes on with the next byte).
+struct Utf8Char {
+    long codePoint;
+    std::size_t length;
+};
+Utf8Char decodeUtf8At(std::string_view text, std::size_t at);
 inline bool isValidUtf8(std::string_view bytes) {
     return scanUtf8(bytes).valid;
 }

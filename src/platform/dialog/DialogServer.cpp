@@ -1,4 +1,5 @@
 #include "platform/dialog/DialogServer.h"
+#include "platform/dialog/MimeTypes.h"
 
 #include <utility>  // before Asio, whose headers use std::exchange without it
 
@@ -8,6 +9,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include <atomic>
+#include <charconv>
 #include <deque>
 #include <fstream>
 #include <mutex>
@@ -73,49 +75,14 @@ std::optional<std::string> percentDecode(std::string_view s) {
             out += s[i];
             continue;
         }
-        if (i + 2 >= s.size())
+        unsigned byte = 0;
+        const char* digits = s.data() + i + 1;
+        if (i + 2 >= s.size() || std::from_chars(digits, digits + 2, byte, 16).ptr != digits + 2)
             return std::nullopt;
-        auto hexv = [](char c) -> int {
-            if (c >= '0' && c <= '9')
-                return c - '0';
-            if (c >= 'a' && c <= 'f')
-                return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F')
-                return c - 'A' + 10;
-            return -1;
-        };
-        int hi = hexv(s[i + 1]), lo = hexv(s[i + 2]);
-        if (hi < 0 || lo < 0)
-            return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
+        out += static_cast<char>(byte);
         i += 2;
     }
     return out;
-}
-
-std::string_view mimeFor(const std::filesystem::path& path) {
-    std::string ext = path.extension().string();
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".htm" || ext == ".html")
-        return "text/html";
-    if (ext == ".css")
-        return "text/css";
-    if (ext == ".js")
-        return "text/javascript";
-    if (ext == ".gif")
-        return "image/gif";
-    if (ext == ".png")
-        return "image/png";
-    if (ext == ".jpg" || ext == ".jpeg")
-        return "image/jpeg";
-    if (ext == ".svg")
-        return "image/svg+xml";
-    if (ext == ".ico")
-        return "image/x-icon";
-    if (ext == ".txt")
-        return "text/plain";
-    return "application/octet-stream";
 }
 
 // The file below `root` that a relative URL path names, with every link resolved; nothing when
@@ -409,7 +376,8 @@ http::response<http::string_body> DialogServer::Impl::handle(
             return fail(http::status::not_found);
         std::ifstream in(*file, std::ios::binary);
         std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        return respond(http::status::ok, std::move(body), mimeFor(*file), true);
+        return respond(http::status::ok, std::move(body), mimeTypeOf(file->filename().string()),
+                       true);
     }
 
     auto cookie = cookieValue(req[http::field::cookie], kCookieName);

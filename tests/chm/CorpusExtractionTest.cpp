@@ -193,7 +193,9 @@ TEST(CorpusExtraction, LogsOneLinePerFileInDirectoryOrder) {
 // Debian's lcl.chm names chunk 1 as its first listing chunk although chunk 0 is one too.
 TEST(CorpusExtraction, LclChmGivesEveryEntry) {
     const char* env = std::getenv("PLOVIK_LCL_CHM");
-    const fs::path lcl = env ? env : "/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm";
+    fs::path lcl = env ? fs::path(env) : benchInput("lcl.chm");
+    if (lcl.empty())
+        lcl = "/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm";
     if (!fs::exists(lcl))
         GTEST_SKIP() << "no lcl.chm";
     CapturingSink quiet;

@@ -48,6 +48,20 @@ std::vector<fs::path> corpusFiles(const std::string& folder) {
     return files;
 }
 
+fs::path benchInput(const std::string& name) {
+    fs::path cache;
+    if (const char* dir = std::getenv("PLOVIK_BENCH_CACHE"); dir && *dir)
+        cache = dir;
+    else if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
+        cache = fs::path(xdg) / "plovik-bench";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        cache = fs::path(home) / ".cache" / "plovik-bench";
+    std::error_code ec;
+    if (cache.empty() || !fs::is_regular_file(cache / name, ec))
+        return {};
+    return cache / name;
+}
+
 fs::path sourceDir() {
     return PLOVIK_SOURCE_DIR;
 }

@@ -24,6 +24,10 @@ std::filesystem::path corpusFile(const std::string& relative);
 // copy first), sorted by name.
 std::vector<std::filesystem::path> corpusFiles(const std::string& folder);
 
+// A big help file that bench/fetch-inputs.sh put into its cache ("lcl.chm"), or an empty path.
+// The cache is $PLOVIK_BENCH_CACHE, else ${XDG_CACHE_HOME:-$HOME/.cache}/plovik-bench.
+std::filesystem::path benchInput(const std::string& name);
+
 std::filesystem::path sourceDir();
 
 }  // namespace plovik::test

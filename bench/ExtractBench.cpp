@@ -4,8 +4,8 @@
 //   ExtractBench --extract-only CHM DIR         one extraction, for /usr/bin/time -v
 //   ExtractBench --decode-only CHM              one decode of every compressed section
 //
-// CHM defaults to Debian's lcl.chm; SCRATCH (default /tmp) gets the output folders, which are
-// removed again. 7-Zip is looked for as 7zz, then 7z.
+// CHM defaults to Debian's lcl.chm where bench/fetch-inputs.sh puts it; SCRATCH (default /tmp) gets
+// the output folders, which are removed again. 7-Zip is looked for as 7zz, then 7z.
 
 #include <algorithm>
 #include <chrono>
@@ -81,6 +81,20 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// Where bench/fetch-inputs.sh keeps lcl.chm, else an older hand-made copy.
+std::string defaultLcl() {
+    fs::path cache;
+    if (const char* dir = std::getenv("PLOVIK_BENCH_CACHE"); dir && *dir)
+        cache = dir;
+    else if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
+        cache = fs::path(xdg) / "plovik-bench";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        cache = fs::path(home) / ".cache" / "plovik-bench";
+    if (!cache.empty() && fs::exists(cache / "lcl.chm"))
+        return (cache / "lcl.chm").string();
+    return "/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,7 +105,7 @@ int main(int argc, char** argv) {
         rounds = std::max(1, std::atoi(args[1].c_str()));
         args.erase(args.begin(), args.begin() + 2);
     }
-    const std::string lcl = "/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm";
+    const std::string lcl = defaultLcl();
 
     if (!args.empty() && args[0] == "--extract-only" && args.size() == 3) {
         std::string folder = args[2];

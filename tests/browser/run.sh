@@ -34,6 +34,7 @@ done
 status=0
 node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" "$@" || status=1
 node "$here/wizard.test.mjs" --program "$build/plovik" "$@" || status=1
-# Real helps in other code pages, from the shared corpus when it is there.
-node "$here/corpus.test.mjs" --plovik "$build/plovik" --corpus "$repo/../shared/corpus" "$@" || status=1
+# Real helps in other code pages, from the shared corpus when it is there (PLOVIK_CORPUS points
+# it elsewhere, as for the C++ tests).
+node "$here/corpus.test.mjs" --plovik "$build/plovik" --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1
 exit $status

@@ -7,6 +7,7 @@
 import fs from 'node:fs';
 import http from 'node:http';
 import net from 'node:net';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { Runner, Skip, assert, assertClean, eventually, launch } from './harness.mjs';
@@ -340,8 +341,13 @@ function bigChm() {
         const file = path.join(corpus, 'chm', name);
         if (fs.existsSync(file)) return file;
     }
-    const lcl = '/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm';
-    return fs.existsSync(lcl) ? lcl : null;
+    // Where bench/fetch-inputs.sh keeps it, or an older hand-made copy.
+    const cache = process.env.PLOVIK_BENCH_CACHE
+        || path.join(process.env.XDG_CACHE_HOME || path.join(os.homedir(), '.cache'), 'plovik-bench');
+    for (const lcl of [path.join(cache, 'lcl.chm'), '/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm']) {
+        if (fs.existsSync(lcl)) return lcl;
+    }
+    return null;
 }
 
 runner.add('wizard: Stop ends a build of a big help file', async () => {

@@ -58,20 +58,20 @@ bool isSkippedInternal(const std::string& name) {
 }
 
 TEST(CorpusExtraction, EveryFileMatchesTheManifestByteForByte) {
-    const fs::path corpus = corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
+    const std::vector<fs::path> helps = corpusFiles("chm");
+    if (helps.empty())
+        GTEST_SKIP() << "no corpus";
     CapturingSink quiet;
     ScopedSink scoped(quiet);
     int checked = 0;
-    for (const auto& chm : fs::directory_iterator(corpus / "chm")) {
-        const std::string stem = chm.path().stem().string();
+    for (const fs::path& chm : helps) {
+        const std::string stem = chm.stem().string();
         SCOPED_TRACE(stem);
-        const auto manifest = readManifest(corpus / "manifests" / (stem + ".sha256"));
+        const auto manifest = readManifest(corpusFile("manifests/" + stem + ".sha256"));
         ASSERT_FALSE(manifest.empty());
         TempDir out;
         quiet.output.clear();
-        auto run = runExtraction(chm.path().string(), out.folder());
+        auto run = runExtraction(chm.string(), out.folder());
         ASSERT_TRUE(run->result());
         EXPECT_EQ(run->count(false), 0u);
         EXPECT_EQ(quiet.output.find("LZXResult: 0"), quiet.output.rfind("LZXResult: "));
@@ -93,16 +93,33 @@ TEST(CorpusExtraction, EveryFileMatchesTheManifestByteForByte) {
             EXPECT_TRUE(written.count(name)) << name;
         ++checked;
     }
-    EXPECT_EQ(checked, 12);
+    // tests/data holds three of the shared corpus's twelve.
+    EXPECT_EQ(checked, sharedCorpusDir().empty() ? 3 : 12);
+}
+
+// The copies kept in the repository are the corpus's files, not edited ones.
+TEST(CorpusExtraction, RepositoryCopiesAreTheSharedCorpusFiles) {
+    const fs::path shared = sharedCorpusDir();
+    if (shared.empty())
+        GTEST_SKIP() << "no shared corpus";
+    int compared = 0;
+    for (const char* folder : {"chm", "malformed", "manifests"}) {
+        for (const auto& entry : fs::directory_iterator(dataDir() / folder)) {
+            const fs::path theirs = shared / folder / entry.path().filename();
+            ASSERT_TRUE(fs::exists(theirs)) << theirs;
+            EXPECT_EQ(readFile(entry.path()), readFile(theirs)) << entry.path();
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 3 + 11 + 3);
 }
 
 TEST(CorpusExtraction, TellsOfEveryFileInDirectoryOrder) {
-    const fs::path corpus = corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
+    const std::string path = corpusFile("chm/halibut-putty.chm").string();
+    if (path.empty())
+        GTEST_SKIP() << "no halibut-putty.chm";
     CapturingSink quiet;
     ScopedSink scoped(quiet);
-    const std::string path = (corpus / "chm" / "halibut-putty.chm").string();
     TempDir out;
     auto run = runExtraction(path, out.folder());
     auto chm = openChm(path);
@@ -126,7 +143,9 @@ TEST(CorpusExtraction, TellsOfEveryFileInDirectoryOrder) {
 // Debian's lcl.chm names chunk 1 as its first listing chunk although chunk 0 is one too.
 TEST(CorpusExtraction, LclChmGivesEveryEntry) {
     const char* env = std::getenv("PLOVIK_LCL_CHM");
-    const fs::path lcl = env ? env : "/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm";
+    fs::path lcl = env ? fs::path(env) : benchInput("lcl.chm");
+    if (lcl.empty())
+        lcl = "/work/bench-data/x/usr/share/doc/lazarus/2.2.6/lcl.chm";
     if (!fs::exists(lcl))
         GTEST_SKIP() << "no lcl.chm";
     CapturingSink quiet;
@@ -146,21 +165,21 @@ TEST(CorpusExtraction, LclChmGivesEveryEntry) {
 // Every hostile file: no crash, a clean failure where nothing can be read, and nothing written
 // anywhere but the output folder.
 TEST(CorpusExtraction, HostileFilesFailCleanly) {
-    const fs::path corpus = corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
+    const std::vector<fs::path> files = corpusFiles("malformed");
+    if (files.empty())
+        GTEST_SKIP() << "no hostile files";
     CapturingSink quiet;
     ScopedSink scoped(quiet);
     std::map<std::string, bool> opened;
-    for (const auto& file : fs::directory_iterator(corpus / "malformed")) {
-        SCOPED_TRACE(file.path().filename().string());
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
         TempDir dir;
-        std::string bytes = readFile(file.path());
-        std::string name = file.path().filename().string();
-        if (file.path().extension() == ".xor") {
+        std::string bytes = readFile(file);
+        std::string name = file.filename().string();
+        if (file.extension() == ".xor") {
             for (char& c : bytes)
                 c = static_cast<char>(c ^ 0xFF);
-            name = file.path().stem().string();
+            name = file.stem().string();
         }
         const fs::path input = writeFile(dir.path() / "in" / name, bytes);
         fs::create_directories(dir.path() / "out");
@@ -200,11 +219,11 @@ TEST(CorpusExtraction, HostileFilesFailCleanly) {
 }
 
 TEST(CorpusExtraction, ResetIntervalZeroFallsBackToTheWindow) {
-    const fs::path corpus = corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
-    std::string bytes =
-        readFile(corpus / "malformed" / "libmspack-cve-2015-4467-reset-interval-zero.chm.xor");
+    const fs::path file =
+        corpusFile("malformed/libmspack-cve-2015-4467-reset-interval-zero.chm.xor");
+    if (file.empty())
+        GTEST_SKIP() << "no reset-interval-zero file";
+    std::string bytes = readFile(file);
     for (char& c : bytes)
         c = static_cast<char>(c ^ 0xFF);
     CapturingSink sink;

@@ -42,12 +42,9 @@ std::string iconvProgram(const fs::path& file, const std::string& encoding) {
 }
 
 TEST_P(CorpusCharset, TreeNamesAreTheDecodedContentsAndPagesFindTheirNodes) {
-    const fs::path corpus = test::corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
-    const fs::path chm = corpus / "chm" / GetParam().chm;
-    if (!fs::exists(chm))
-        GTEST_SKIP() << chm << " is not in the corpus";
+    const fs::path chm = test::corpusFile(std::string("chm/") + GetParam().chm);
+    if (chm.empty())
+        GTEST_SKIP() << GetParam().chm << " is neither in tests/data nor in the shared corpus";
     setDiagnosticSink(&silentSink());
 
     // The contents file as stored, decoded by the iconv program.

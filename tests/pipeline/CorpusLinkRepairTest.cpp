@@ -58,12 +58,9 @@ std::map<std::string, std::vector<std::string>> linksOf(const fs::path& site) {
 }
 
 TEST_P(CorpusLinkRepair, LeavesNoCaseOnlyLinkAndBreaksNone) {
-    const fs::path corpus = test::corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
-    const fs::path chm = corpus / "chm" / GetParam().chm;
-    if (!fs::exists(chm))
-        GTEST_SKIP() << chm << " is not in the corpus";
+    const fs::path chm = test::corpusFile(std::string("chm/") + GetParam().chm);
+    if (chm.empty())
+        GTEST_SKIP() << GetParam().chm << " is neither in tests/data nor in the shared corpus";
 
     test::TempDir off;
     test::TempDir on;

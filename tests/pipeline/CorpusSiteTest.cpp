@@ -65,12 +65,9 @@ test::LinkBaseline baselineOf(const fs::path& chm) {
 }
 
 TEST_P(CorpusSite, EveryLinkWeWriteResolves) {
-    const fs::path corpus = test::corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
-    const fs::path chm = corpus / "chm" / GetParam().chm;
-    if (!fs::exists(chm))
-        GTEST_SKIP() << chm << " is not in the corpus";
+    const fs::path chm = test::corpusFile(std::string("chm/") + GetParam().chm);
+    if (chm.empty())
+        GTEST_SKIP() << GetParam().chm << " is neither in tests/data nor in the shared corpus";
 
     const test::LinkBaseline baseline = baselineOf(chm);
     test::TempDir out;

@@ -100,15 +100,16 @@ TEST(DataFiles, HostileKeywordsTitlesAndNamesComeBackIntact) {
 }
 
 TEST(DataFiles, RealHelpsGiveDataFilesThatParse) {
-    const fs::path corpus = test::corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no corpus";
+    const fs::path svnbook = test::corpusFile("chm/tika-testChm3-svnbook.chm");
+    const fs::path picoxlsx = test::corpusFile("chm/sandcastle-picoxlsx.chm");
+    if (svnbook.empty() || picoxlsx.empty())
+        GTEST_SKIP() << "no shared corpus";
     if (!haveNode())
         GTEST_SKIP() << "node is not installed";
-    for (const char* name : {"tika-testChm3-svnbook.chm", "sandcastle-picoxlsx.chm"}) {
-        SCOPED_TRACE(name);
+    for (const fs::path& chm : {svnbook, picoxlsx}) {
+        SCOPED_TRACE(chm.filename().string());
         test::TempDir dir;
-        buildFrameSite(corpus / "chm" / name, dir.path() / "site");
+        buildFrameSite(chm, dir.path() / "site");
         EXPECT_TRUE(fs::exists(dir.path() / "site/HelpIndex.html"));
         EXPECT_TRUE(fs::exists(dir.path() / "site/HelpSearch.html"));
         const nlohmann::json data = evaluateDataFiles(dir.path() / "site", dir.path());

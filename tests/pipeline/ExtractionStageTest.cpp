@@ -106,10 +106,8 @@ TEST(ExtractionStage, AChmThatCannotBeOpenedLogsNothing) {
 }
 
 TEST(ExtractionStage, FindsTheSitemapsOfRealHelps) {
-    const fs::path corpus = corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
     Quiet quiet;
+    int checked = 0;
     struct Case {
         const char* file;
         const char* contents;
@@ -120,25 +118,30 @@ TEST(ExtractionStage, FindsTheSitemapsOfRealHelps) {
                           Case{"pychm-combined2", "Table of Contents2.hhc", "", false},
                           Case{"pychm-combined", "", "", true}}) {
         SCOPED_TRACE(c.file);
+        const fs::path chm = corpusFile("chm/" + std::string(c.file) + ".chm");
+        if (chm.empty())
+            continue;
+        ++checked;
         TempDir out;
         RecordedProgress progress;
         ExtractionStage stage(progress, true);
-        stage.run((corpus / "chm" / (std::string(c.file) + ".chm")).string(), out.folder());
+        stage.run(chm.string(), out.folder());
         EXPECT_EQ(stage.help().contentsFileName, c.contents);
         if (c.hasIndex)
             EXPECT_FALSE(stage.help().indexFileName.empty());
         else
             EXPECT_EQ(stage.help().indexFileName, c.index);
     }
+    if (checked == 0)
+        GTEST_SKIP() << "none of the pychm helps is at hand";
 }
 
 // One line per stored file, named as stored, in directory order, and the pages among them.
 TEST(ExtractionStage, LogsOneLinePerFileOfARealHelp) {
-    const fs::path corpus = corpusDir();
-    if (corpus.empty())
-        GTEST_SKIP() << "no shared corpus";
+    const std::string path = corpusFile("chm/halibut-putty.chm").string();
+    if (path.empty())
+        GTEST_SKIP() << "no halibut-putty.chm";
     Quiet quiet;
-    const std::string path = (corpus / "chm" / "halibut-putty.chm").string();
     TempDir out;
     RecordedProgress progress;
     ExtractionStage stage(progress, true);

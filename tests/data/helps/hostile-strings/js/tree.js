@@ -1,0 +1,1 @@
+window.__shadowed = 'js/tree.js';

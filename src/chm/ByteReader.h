@@ -30,24 +30,6 @@ inline std::uint64_t loadLe64(const std::uint8_t* p) {
     return v;
 }
 
-// The field of `width` bytes at `offset` within [data, data + size), or false when it does not
-// lie wholly inside.
-inline bool fieldLe32(const std::uint8_t* data, std::size_t size, std::size_t offset,
-                      std::uint32_t& out) {
-    if (offset > size || size - offset < 4)
-        return false;
-    out = loadLe32(data + offset);
-    return true;
-}
-
-inline bool fieldLe64(const std::uint8_t* data, std::size_t size, std::size_t offset,
-                      std::uint64_t& out) {
-    if (offset > size || size - offset < 8)
-        return false;
-    out = loadLe64(data + offset);
-    return true;
-}
-
 // A variable-length integer: big-endian groups of 7 bits, every byte but the last with its high
 // bit set. False when the bytes end before the last one or the value does not fit in 64 bits.
 inline bool readEncInt(const std::uint8_t*& cursor, const std::uint8_t* end, std::uint64_t& out) {

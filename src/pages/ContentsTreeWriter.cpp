@@ -89,10 +89,11 @@ std::string joined(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::string TableOfContents::TreeHtml() const {
-    std::vector<std::string> items;
-    appendTreeItems(nodes, layout, items);
-    return joined(items);
+std::string TableOfContents::TreeHtml() {
+    appendTreeItems(nodes, layout, lines);
+    std::string tree = joined(lines);
+    lines.clear();
+    return tree;
 }
 
 std::string TableOfContents::TreeIdsScript() const {
@@ -110,9 +111,7 @@ bool TableOfContents::WriteContentsPage(int buildLayout, const std::string& temp
     if (templatePath.empty() || outputPath.empty())
         return false;
     layout = buildLayout;
-    appendTreeItems(nodes, layout, lines);
-    const std::string tree = joined(lines);
-    lines.clear();
+    const std::string tree = TreeHtml();
 
     TemplateFiller filler(templatePath);
     filler.addReplacement(tree, "[#content_tree#]");

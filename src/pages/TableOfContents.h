@@ -40,8 +40,9 @@ public:
                            const std::string& outputPath);
 
     // The two values of the contents page, for the current `layout`: the nested list items of
-    // the tree, and the script that lists every node's id and parent id.
-    std::string TreeHtml() const;
+    // the tree (made line by line in `lines`), and the script that lists every node's id and
+    // parent id.
+    std::string TreeHtml();
     std::string TreeIdsScript() const;
 };
 

@@ -11,11 +11,6 @@ bool pathExists(const fs::path& path) {
     return !path.empty() && fs::exists(path, ec);
 }
 
-bool fileExists(const fs::path& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_regular_file(path, ec);
-}
-
 bool folderExists(const fs::path& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);

@@ -8,7 +8,6 @@
 namespace plovik {
 
 bool pathExists(const std::filesystem::path& path);  // a file or a folder
-bool fileExists(const std::filesystem::path& path);  // a regular file (or a link to one)
 bool folderExists(const std::filesystem::path& path);
 
 // Creates one folder; false when it could not be created (it may already exist).

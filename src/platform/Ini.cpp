@@ -204,29 +204,4 @@ int parseProfileInt(std::string_view value) {
     return static_cast<int>(n);
 }
 
-int GetPrivateProfileInt(std::string_view section, std::string_view key, int defaultValue,
-                         const std::filesystem::path& file) {
-    IniFile ini;
-    ini.load(file);
-    auto value = ini.get(section, key);
-    return value ? parseProfileInt(*value) : defaultValue;
-}
-
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue,
-                                    const std::filesystem::path& file) {
-    IniFile ini;
-    ini.load(file);
-    auto value = ini.get(section, key);
-    return value ? *value : std::string(defaultValue);
-}
-
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::filesystem::path& file) {
-    IniFile ini;
-    ini.load(file);
-    ini.set(section, key, value);
-    return ini.save(file);
-}
-
 }  // namespace plovik

@@ -48,15 +48,6 @@ private:
     size_t sectionEnd(size_t sectionLine) const;
 };
 
-// The profile functions, one file read (or read and written) per call.
-int GetPrivateProfileInt(std::string_view section, std::string_view key, int defaultValue,
-                         const std::filesystem::path& file);
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue,
-                                    const std::filesystem::path& file);
-bool WritePrivateProfileString(std::string_view section, std::string_view key,
-                               std::string_view value, const std::filesystem::path& file);
-
 // The integer reading of a profile value: optional blanks, an optional sign, decimal digits; the
 // digits that can be read (0 when there are none).
 int parseProfileInt(std::string_view value);

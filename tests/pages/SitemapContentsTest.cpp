@@ -128,7 +128,7 @@ TEST(SitemapContents, DeepNestingNeedsNoRecursion) {
     std::string body;
     for (int k = 0; k < 20000; ++k)
         body += "<UL>\n" + object("n" + std::to_string(k));
-    const auto toc = parse(body);
+    auto toc = parse(body);
     ASSERT_EQ(toc.nodes.size(), 20000u);
     EXPECT_EQ(toc.nodes.back().parentId, 19998);
     toc.TreeHtml();  // deep trees are written without recursion as well

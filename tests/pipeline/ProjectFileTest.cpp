@@ -78,7 +78,9 @@ TEST(ProjectFile, WrittenFileStaysOneKeyPerLineInKeyOrder) {
     EXPECT_NE(text.find("htmlfooter=\"a\\nb\"\n"), std::string::npos);
     EXPECT_LT(text.find("isdelhtmlheader"), text.find("delhtmlfooter"));
     // Still an INI file a plain reader understands.
-    EXPECT_EQ(GetPrivateProfileInt("templates", "buildsearch", -5, path), 1);
+    IniFile plain;
+    ASSERT_TRUE(plain.load(path));
+    EXPECT_EQ(plain.get("templates", "buildsearch"), "1");
 }
 
 TEST(ProjectFile, RewriteKeepsForeignKeysAndChangesValuesInPlace) {

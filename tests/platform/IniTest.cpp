@@ -34,13 +34,17 @@ TEST(IniFile, ValueMayHoldEqualsSigns) {
     EXPECT_EQ(ini.get("s", "k"), "a=b;c");
 }
 
-TEST(ProfileFunctions, MissingFileReadsAsDefaultsAndWriteCreatesIt) {
+TEST(IniFile, MissingFileReadsEmptyAndSaveCreatesIt) {
     test::TempDir dir;
     auto file = dir.path() / "p.ini";
-    EXPECT_EQ(GetPrivateProfileInt("s", "k", 7, file), 7);
-    EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", file), "dflt");
-    ASSERT_TRUE(WritePrivateProfileString("s", "k", "-12", file));
-    EXPECT_EQ(GetPrivateProfileInt("S", "K", 7, file), -12);
+    IniFile ini;
+    EXPECT_FALSE(ini.load(file));
+    EXPECT_EQ(ini.get("s", "k"), std::nullopt);
+    ini.set("s", "k", "-12");
+    ASSERT_TRUE(ini.save(file));
+    IniFile again;
+    ASSERT_TRUE(again.load(file));
+    EXPECT_EQ(again.get("S", "K"), "-12");  // names match whatever their case
     // No temporary file is left beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }

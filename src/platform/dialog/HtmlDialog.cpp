@@ -152,10 +152,6 @@ bool CDHtmlDialog::ElementExists(const std::string& id) {
     return first(RunCommands(json::array({{{"c", "exists"}, {"id", id}}}))) == true;
 }
 
-bool CDHtmlDialog::FocusElement(const std::string& id) {
-    return first(RunCommands(json::array({{{"c", "focus"}, {"id", id}}}))) == true;
-}
-
 json CDHtmlDialog::GetElementProperty(const std::string& id, const std::string& property) {
     return first(RunCommands(json::array({{{"c", "get"}, {"id", id}, {"p", property}}})));
 }

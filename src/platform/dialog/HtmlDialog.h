@@ -85,7 +85,6 @@ public:
     bool ClickElement(const std::string& id);
     bool SetElementHtml(const std::string& id, const std::string& html);
     bool ElementExists(const std::string& id);
-    bool FocusElement(const std::string& id);
     nlohmann::json GetElementProperty(const std::string& id, const std::string& property);
     bool SetElementProperty(const std::string& id, const std::string& property,
                             const nlohmann::json& value);

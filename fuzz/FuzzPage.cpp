@@ -10,7 +10,7 @@
 
 #include "pages/HtmlProcessor.h"
 #include "pages/LinkRepair.h"
-#include "pipeline/BuildJob.h"
+#include "pages/Progress.h"
 #include "pipeline/FullTextSearch.h"
 #include "text/CharsetDeclaration.h"
 #include "text/Utf8.h"
@@ -40,8 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)extractPageWordsFromText(page, WordSplit::Bytes);
     (void)extractPageWordsFromText(page, WordSplit::Unicode);
 
-    BuildJob job;
-    CHtmlProcessor processor(job);
+    struct : Progress {
+        void log(std::string_view, int) override {}
+        bool checkStop() override { return false; }
+    } quiet;
+    CHtmlProcessor processor(PageOptions{}, quiet);
     (void)processor.ExtractTitle(page);
     std::string edited = page;
     CHtmlProcessor::RemoveText(edited, bytes.substr(0, size % 17));

@@ -105,9 +105,9 @@ Result run(const fs::path& extracted, const fs::path& scratch, const std::string
     {
         auto processor = makeLayoutProcessor(static_cast<Layout>(layout), options, quiet);
         processor->SetPages(pages, toc.nodes, nullptr);
-        processor->WriteSitePages(firstTopic, false);
+        processor->WriteSitePages(firstTopic);
         processor->ProcessAllPages();
-        processor->FinishSite(false);
+        processor->FinishSite();
     }
     Result result;
     result.seconds =

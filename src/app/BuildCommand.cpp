@@ -80,6 +80,7 @@ public:
         draw(false);
     }
     void stopped() override { setStage("Stopped", 0); }
+    void failed(std::string_view) override { setStage("Failed", 0); }
     void done() override {
         finished = true;
         setStage("Done", 0);
@@ -210,6 +211,8 @@ int runBuildCommand(const BuildOptions& options) {
 
     if (!options.linksReport.empty())
         job.linksReportPath = resolveAgainst(options.linksReport, cwd);
+    if (!options.report.empty())
+        job.reportPath = resolveAgainst(options.report, cwd);
     if (!startBuild(job, settings, host))
         return host.refused ? 2 : 1;
 
@@ -233,12 +236,23 @@ int runBuildCommand(const BuildOptions& options) {
     else
         observer.finish();
     std::FILE* summary = logMode ? stderr : stdout;
+    const BuildResult& result = job.result();
+    if (result.grade == Grade::Fatal) {
+        std::fprintf(stderr, "%splovik: the build failed: %s\n", logMode ? "\n" : "",
+                     result.reason.c_str());
+        return 3;
+    }
     if (job.stoppedByRequest() || !observer.finished) {
         std::fprintf(summary, "\nThe build was stopped.\n");
         return 1;
     }
     std::fprintf(summary, "%sOutput folder: %s\nEntry page:    %s%s\n", logMode ? "\n" : "",
                  job.outputFolder.c_str(), job.outputFolder.c_str(), job.entryPageName.c_str());
+    if (!result.failed.empty()) {
+        std::fprintf(summary, "Failed items:  %zu%s\n", result.failed.size(),
+                     job.reportPath.empty() ? " (--report FILE lists them)" : "");
+        return 4;
+    }
     return 0;
 }
 

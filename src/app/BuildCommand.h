@@ -23,11 +23,13 @@ struct BuildOptions {
     std::optional<int> charset;  // 0 convert to UTF-8, 1 keep the bytes
     bool noFixLinks = false;
     std::string linksReport;  // file for the unresolved links, or empty
+    std::string report;       // file for every failed item and unresolved link, or empty
     bool log = false;         // print the log texts exactly as the job sends them
     bool verbose = false;     // also the container reader's diagnostic lines
 };
 
-// Exit status: 0 done, 1 stopped, 2 refused by validation.
+// Exit status: 0 built with nothing failed, 1 stopped, 2 refused by validation, 3 failed (no
+// usable site), 4 built but some items failed.
 int runBuildCommand(const BuildOptions& options);
 
 }  // namespace plovik

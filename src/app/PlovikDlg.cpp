@@ -411,6 +411,20 @@ void CPlovikDlg::BuildFinished() {
     done.DoModal();
 }
 
+void CPlovikDlg::BuildFailed() {
+    FlushLog(true);
+    ClickElement("button_enableBuild");
+    ClickElement("button_disableStop");
+    updateExitGuard();
+    if (m_exiting)
+        return;
+    if (!m_host.isActive())
+        m_host.flashWindow();
+    // No site to preview: the completion dialog would say "Successully !" over nothing.
+    MessageBoxW(m_host, "The build failed: " + m_buildMessages.failure(), "Plovik",
+                MB_OK | MB_ICONERROR);
+}
+
 LRESULT CPlovikDlg::WindowProc(unsigned message, WPARAM, LPARAM lParam) {
     switch (message) {
         case WM_BUILD_LOG:
@@ -418,6 +432,9 @@ LRESULT CPlovikDlg::WindowProc(unsigned message, WPARAM, LPARAM lParam) {
             return 0;
         case WM_BUILD_DONE:
             BuildFinished();
+            return 0;
+        case WM_BUILD_FAILED:
+            BuildFailed();
             return 0;
         case WM_CLOSE:
             OnExit();

@@ -65,6 +65,8 @@ public:
     // kLogRefresh ago and `now` is false.
     void FlushLog(bool now);
     void BuildFinished();
+    // The build ended without a site: a message box with the reason instead of the completion.
+    void BuildFailed();
 
     // Values -> record and record -> values, with the placeholder rule.
     ProjectSettings valuesToRecord() const;

@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
         ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"auto", 0}, {"keep", 1}}));
     buildCmd->add_flag("--no-fix-links", build.noFixLinks,
                        "Leave links that only resolve when case is ignored, and ms-its links");
+    buildCmd->add_option("--report", build.report,
+                         "Write every item that failed and every link that does not resolve, "
+                         "each with its reason, to FILE (one tab-separated line each)");
     buildCmd->add_option("--links-report", build.linksReport,
                          "Write every link that still does not resolve, with its page, to FILE");
     buildCmd->add_flag("--log", build.log,
@@ -51,8 +54,10 @@ int main(int argc, char** argv) {
                        "not a terminal) instead of a one-line status");
     buildCmd->add_flag("--verbose", build.verbose, "Also print the CHM reader's diagnostic lines");
     buildCmd->footer(
-        "Exit status: 0 the site was built, 1 the build was stopped (Ctrl-C), 2 the settings "
-        "were refused (the reason is printed on standard error).");
+        "Exit status: 0 the site was built and nothing failed, 1 the build was stopped (Ctrl-C), "
+        "2 the settings were refused, 3 the build failed and there is no usable site, 4 the site "
+        "was built but some items failed (the reason is printed on standard error; --report "
+        "lists the items).");
 
     std::string chmFile, outDir;
     bool verbose = false;

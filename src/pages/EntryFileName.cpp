@@ -1,7 +1,7 @@
 #include "pages/EntryFileName.h"
 
 #include "text/AsciiCase.h"
-#include "text/Capacity.h"
+#include "text/Utf8.h"
 
 namespace plovik {
 
@@ -15,18 +15,32 @@ std::string safeEntryFileName(std::string_view title) {
     return name;
 }
 
-bool isOneOfPages(const std::vector<std::string>& pages, std::string_view name) {
-    for (const auto& page : pages)
-        if (equalsIgnoreAsciiCase(page, name))
-            return true;
-    return false;
+const std::string* storedNameLike(const std::vector<std::string>& files, std::string_view name) {
+    for (const auto& file : files)
+        if (equalsIgnoreAsciiCase(file, name))
+            return &file;
+    return nullptr;
 }
 
-std::string entryNameFromTitle(std::string_view title, const std::vector<std::string>& pages) {
-    const std::string base = safeEntryFileName(title);
-    std::string name = cutToCapacity(base + ".html", kPathCapacity);
-    for (int n = 1; isOneOfPages(pages, name) && n < 1000; ++n)
-        name = cutToCapacity(base + "_" + std::to_string(n) + ".html", kPathCapacity);
+bool isOneOfPages(const std::vector<std::string>& pages, std::string_view name) {
+    return storedNameLike(pages, name) != nullptr;
+}
+
+std::string entryNameFromTitle(std::string_view title, const std::vector<std::string>& files) {
+    // Room for ".html" and a number after the base within a file name's 255 bytes.
+    constexpr std::size_t kBaseBytes = 255 - std::string_view("_999.html").size();
+    std::string base = cutUtf8(safeEntryFileName(title), kBaseBytes);
+    // A title of nothing but dots and blanks names no file, and a leading dot would hide one.
+    if (base.find_first_not_of(". ") == std::string::npos)
+        base = "help";
+    for (char& c : base) {
+        if (c != '.')
+            break;
+        c = '_';
+    }
+    std::string name = base + ".html";
+    for (int n = 1; storedNameLike(files, name) && n < 1000; ++n)
+        name = base + "_" + std::to_string(n) + ".html";
     return name;
 }
 

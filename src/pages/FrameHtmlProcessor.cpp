@@ -10,6 +10,7 @@
 #include "platform/TextFile.h"
 #include "templating/TemplateFiller.h"
 #include "text/CharsetDeclaration.h"
+#include "text/HtmlEntities.h"
 #include "text/PercentEscapes.h"
 
 namespace plovik {
@@ -35,15 +36,21 @@ std::string escapedForPrompt(std::string_view name) {
 
 }  // namespace
 
-bool CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic, bool entryIsPage) {
-    m_entryFileName = m_options.entryPageName;
-    if (entryIsPage)
-        m_entryFileName =
-            entryNameFromTitle(m_title, m_pages ? *m_pages : std::vector<std::string>{});
-    WriteEntryPage(firstTopic);
+Outcome CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
+    const std::string asked =
+        m_options.entryPageName.empty() ? std::string("index.html") : m_options.entryPageName;
+    // The help's own file of that name stays; the entry page takes the title's name instead.
+    m_entryFileName =
+        storedNameLike(StoredFiles(), asked) ? entryNameFromTitle(m_title, StoredFiles()) : asked;
+    if (!isSafeRelativeName(m_entryFileName))
+        return Outcome::fatal("the entry page's name \"" + m_entryFileName +
+                              "\" would leave the output folder");
+    if (!WriteEntryPage(FirstPageLink(firstTopic)))
+        return Outcome::fatal("the entry page " + m_outputFolder + m_entryFileName +
+                              " could not be written from " + m_templateFolder + "frame.tpl");
     WriteHeaderPage();
     WriteLeftPanel();
-    return true;
+    return Outcome::ok();
 }
 
 bool CFrameHtmlProcessor::WriteEntryPage(const std::string& firstTopic) {
@@ -52,12 +59,13 @@ bool CFrameHtmlProcessor::WriteEntryPage(const std::string& firstTopic) {
 
     TemplateFiller filler(m_templateFolder + "frame.tpl");
     filler.addReplacement("utf-8", "{charset}");
-    filler.addReplacement(m_title, "{title}");
-    filler.addReplacement(firstTopic, "{frame_content_file}");
+    filler.addReplacement(escapeHtml(m_title), "{title}");
+    filler.addReplacement(escapeHtml(firstTopic), "{frame_content_file}");
     m_progress.log("...", 0);
-    filler.writeFilled(m_outputFolder + m_entryFileName);
+    // Without its template the entry page would be an empty file: no site to open.
+    const bool written = filler.writeFilled(m_outputFolder + m_entryFileName) && filler.text();
     m_progress.log("..", 0);
-    return true;
+    return written;
 }
 
 bool CFrameHtmlProcessor::WriteHeaderPage() {
@@ -65,7 +73,7 @@ bool CFrameHtmlProcessor::WriteHeaderPage() {
     if (m_addHeader)
         return writeTextFile(path, m_header.value_or(std::string()));
     TemplateFiller filler(m_templateFolder + "header.tpl");
-    filler.addReplacement(m_title, "{title}");
+    filler.addReplacement(escapeHtml(m_title), "{title}");
     filler.writeFilled(path);
     return true;
 }

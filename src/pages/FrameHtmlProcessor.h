@@ -12,9 +12,9 @@ class CFrameHtmlProcessor : public CHtmlProcessor {
 public:
     using CHtmlProcessor::CHtmlProcessor;
 
-    // The entry page (named as asked, or after the title when the help has a page of the asked
-    // name), the header and the left panel.
-    bool WriteSitePages(const std::string& firstTopic, bool entryIsPage) override;
+    // The entry page (named as asked, "index.html" when nothing is asked, or after the title
+    // when the help has a file of that name), the header and the left panel.
+    Outcome WriteSitePages(const std::string& firstTopic) override;
 
     bool WriteEntryPage(const std::string& firstTopic);
     bool WriteHeaderPage();

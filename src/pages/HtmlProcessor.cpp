@@ -3,11 +3,13 @@
 
 #include "pages/HtmlProcessor.h"
 
+#include "pages/EntryFileName.h"
 #include "pages/LinkRepair.h"
 #include "pages/PageLinks.h"
 #include "pages/Progress.h"
 #include "pages/TocIndex.h"
 #include "platform/TextFile.h"
+#include "text/PercentEscapes.h"
 
 namespace plovik {
 
@@ -40,12 +42,31 @@ void CHtmlProcessor::SetPages(const std::vector<std::string>& pages,
     m_linkRepair = linkRepair;
 }
 
-bool CHtmlProcessor::WriteSitePages(const std::string&, bool) {
-    return true;
+Outcome CHtmlProcessor::WriteSitePages(const std::string&) {
+    return Outcome::ok();
 }
 
-bool CHtmlProcessor::FinishSite(bool) {
-    return true;
+Outcome CHtmlProcessor::FinishSite() {
+    return Outcome::ok();
+}
+
+const std::vector<std::string>& CHtmlProcessor::StoredFiles() const {
+    static const std::vector<std::string> kNone;
+    return m_storedFiles ? *m_storedFiles : m_pages ? *m_pages : kNone;
+}
+
+std::string CHtmlProcessor::FirstPageLink(const std::string& firstTopic) const {
+    // A start page that is a web address, a script or a file the help does not hold is no page
+    // of the site to open with.
+    if (!firstTopic.empty() && !isExternalLink(firstTopic) && !isScriptLink(firstTopic)) {
+        const std::string path =
+            percentDecoded(firstTopic.substr(0, firstTopic.find_first_of("#?")));
+        if (storedNameLike(StoredFiles(), path))
+            return firstTopic;
+    }
+    if (m_pages && !m_pages->empty())
+        return linkToStoredName(m_pages->front());
+    return {};
 }
 
 bool CHtmlProcessor::ProcessPage(const std::string&, const std::string&, int, const std::string&) {

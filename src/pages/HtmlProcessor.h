@@ -12,6 +12,7 @@
 
 #include "pages/PageOptions.h"
 #include "pages/SitemapNode.h"
+#include "platform/Outcome.h"
 
 namespace plovik {
 
@@ -36,17 +37,20 @@ public:
     // processor.
     void SetPages(const std::vector<std::string>& pages, const std::vector<SitemapNode>& tocNodes,
                   LinkRepair* linkRepair);
+    // Every file the help gave the site (pages and others), so that no generated page takes the
+    // name of one. Without it the pages are all there is.
+    void SetStoredFiles(const std::vector<std::string>& files) { m_storedFiles = &files; }
 
-    // The layout's own pages, written before the topics are rewritten. `firstTopic` is the table
-    // of contents' start page; `entryIsPage` says whether the entry page the user asked for is
-    // one of the help's pages.
-    virtual bool WriteSitePages(const std::string& firstTopic, bool entryIsPage);
+    // The layout's own pages, written before the topics are rewritten, and the choice of the
+    // site's entry page. `firstTopic` is the table of contents' start page. A fatal outcome, with
+    // the reason, when the site could have no working entry page.
+    virtual Outcome WriteSitePages(const std::string& firstTopic);
     // Every page of m_pages, in order, with its log line and checkpoint. Returns false only when
     // the build was stopped at a checkpoint.
     bool ProcessAllPages();
     // What the layout writes once every page is done.
-    virtual bool FinishSite(bool entryIsPage);
-    // The site's entry page, once WriteSitePages has chosen it.
+    virtual Outcome FinishSite();
+    // The site's entry page, relative to the output folder, once WriteSitePages has chosen it.
     const std::string& EntryPageName() const { return m_entryFileName; }
 
     // The navigation bar and the related topics of the page at fullPath (m_outputFolder followed
@@ -91,9 +95,16 @@ public:
     bool m_searchLink = true;  // ...and to the search page
     // Repairs the links of every page, or null when they stay as they are.
     LinkRepair* m_linkRepair = nullptr;
+    const std::vector<std::string>* m_storedFiles = nullptr;
     std::string m_entryFileName;
 
 protected:
+    // The names the help's files take in the site (see SetStoredFiles).
+    const std::vector<std::string>& StoredFiles() const;
+    // The page the site opens with: the table of contents' start page when it is a page of the
+    // site, else the first page; empty when the help has no page.
+    std::string FirstPageLink(const std::string& firstTopic) const;
+
     // The page's path relative to the output folder.
     std::string_view RelativePath(std::string_view fullPath) const;
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "pages/LinkAttributes.h"
+#include "pages/PageLinks.h"
 #include "text/AsciiCase.h"
 #include "text/PathSegments.h"
 #include "text/PercentEscapes.h"
@@ -86,18 +87,10 @@ std::vector<std::string_view> foldersOf(std::string_view page) {
 
 // A stored name's segment as it can be written in a link.
 void appendEscaped(std::string& out, std::string_view segment) {
-    for (char c : segment) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '#' || c == '%' ||
-            c == '?' || c == '<' || c == '>' || c == '&' || c == '\\') {
-            appendPercentEscape(out, byte);
-        } else {
-            out += c;
-        }
-    }
+    out += linkToStoredName(segment);
 }
 
-std::string percentDecoded(std::string_view text) {
+std::string unitsDecoded(std::string_view text) {
     std::string out;
     for (const Unit& unit : unitsOf(text))
         out += unit.byte;
@@ -148,7 +141,7 @@ bool LinkRepair::intoThisHelp(std::string_view link, std::string& target) const 
     std::string_view file = rest.substr(0, sep);
     if (const std::size_t cut = file.find_last_of("/\\:"); cut != std::string_view::npos)
         file = file.substr(cut + 1);
-    if (!equalsIgnoreAsciiCase(percentDecoded(file), chmFileName_))
+    if (!equalsIgnoreAsciiCase(unitsDecoded(file), chmFileName_))
         return false;
     std::string_view path = rest.substr(sep + 2);
     while (!path.empty() && (path.front() == '/' || path.front() == '\\'))
@@ -189,7 +182,7 @@ LinkRepair::Outcome LinkRepair::repairLink(std::string_view link, std::string_vi
             if (segment.empty())
                 continue;
             written.emplace_back(segment);
-            compared.push_back(percentDecoded(segment));
+            compared.push_back(unitsDecoded(segment));
         }
         if (written.empty())
             return Outcome::NotLocal;

@@ -6,11 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "pages/EntryFileName.h"
+#include "pages/PageLinks.h"
 #include "pages/Progress.h"
 #include "platform/TextFile.h"
 #include "templating/PlaceholderReplacer.h"
 #include "text/AsciiCase.h"
 #include "text/CharsetDeclaration.h"
+#include "text/HtmlEntities.h"
 
 namespace plovik {
 
@@ -22,27 +25,41 @@ bool containsUntitled(std::string_view title) {
 
 }  // namespace
 
-bool CNoFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic, bool) {
-    if (!firstTopic.empty())
-        m_entryFileName = firstTopic;
-    else if (m_pages && !m_pages->empty())
-        m_entryFileName = m_pages->front();
-    else
-        m_entryFileName = m_options.entryPageName;
-    return SetTemplatePaths();
+Outcome CNoFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
+    SetTemplatePaths();
+    static const std::vector<std::string> kNoPages;
+    const std::vector<std::string>& pages = m_pages ? *m_pages : kNoPages;
+    const std::string* asked =
+        m_options.entryPageName.empty() ? nullptr : storedNameLike(pages, m_options.entryPageName);
+    const std::string target = asked ? linkToStoredName(*asked) : FirstPageLink(firstTopic);
+    if (target.empty())
+        return Outcome::fatal("the help has no page to show");
+    // The help's own "index.html" is a page like any other and the site's front door; writing a
+    // redirect in its place would lose it (and point at itself when it is the first topic). A
+    // name that differs only in case would be the same file where the site may be served from.
+    if (const std::string* own = storedNameLike(StoredFiles(), "index.html")) {
+        m_entryFileName = asked ? *asked : *own;
+        m_redirectTarget.clear();
+    } else {
+        m_entryFileName = "index.html";
+        m_redirectTarget = target;
+    }
+    return Outcome::ok();
 }
 
-bool CNoFrameHtmlProcessor::FinishSite(bool entryIsPage) {
-    if (entryIsPage)
-        return true;
-    const bool written = WriteRedirectIndex(m_outputFolder, m_entryFileName);
-    if (written && m_convertCharset) {
+Outcome CNoFrameHtmlProcessor::FinishSite() {
+    if (m_redirectTarget.empty())
+        return Outcome::ok();
+    if (!WriteRedirectIndex(m_outputFolder, m_redirectTarget))
+        return Outcome::fatal("the entry page " + m_outputFolder +
+                              "index.html could not be written");
+    if (m_convertCharset) {
         const std::string path = m_outputFolder + "index.html";
         auto page = readBinaryFile(path);
         if (page && declareUtf8IfNeeded(*page))
             writeBinaryFile(path, *page);
     }
-    return written;
+    return Outcome::ok();
 }
 
 bool CNoFrameHtmlProcessor::SetTemplatePaths() {
@@ -125,8 +142,9 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
 }
 
 bool WriteRedirectIndex(const std::string& outputFolder, const std::string& entryPage) {
-    return writeTextFile(outputFolder + "index.html",
-                         "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; URL=" + entryPage + "\">");
+    return writeTextFile(
+        outputFolder + "index.html",
+        "<META HTTP-EQUIV=\"Refresh\" CONTENT=\"0; URL=" + escapeHtml(entryPage) + "\">");
 }
 
 }  // namespace plovik

@@ -13,10 +13,12 @@ class CNoFrameHtmlProcessor : public CHtmlProcessor {
 public:
     using CHtmlProcessor::CHtmlProcessor;
 
-    // The entry page is the first topic (or the first page); the template paths are set.
-    bool WriteSitePages(const std::string& firstTopic, bool entryIsPage) override;
-    // Without a page of the asked entry name, "index.html" leads to the entry page.
-    bool FinishSite(bool entryIsPage) override;
+    // The site's entry is the help's own "index.html" when it has one; otherwise a generated
+    // "index.html" leads to the page asked for, or the first topic, or the first page. The
+    // template paths are set.
+    Outcome WriteSitePages(const std::string& firstTopic) override;
+    // Writes the generated "index.html" when there is to be one.
+    Outcome FinishSite() override;
 
     bool SetTemplatePaths();
 
@@ -27,6 +29,8 @@ public:
     std::string m_contentsPagePath;
     std::string m_headerFilePath;
     std::string m_footerFilePath;
+    // Where the generated "index.html" leads (a link from the site's root); empty for none.
+    std::string m_redirectTarget;
 
 private:
     // The template's header and footer and the tree page, pasted into every page.

@@ -42,6 +42,34 @@ std::string linkFromPage(std::string_view target, std::string_view relPath) {
     return link;
 }
 
+bool isScriptLink(std::string_view link) {
+    std::string scheme;
+    for (char c : link) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7F)
+            continue;  // browsers drop these before and within a scheme
+        if (c == ':')
+            return scheme == "javascript" || scheme == "vbscript" || scheme == "data";
+        scheme += asciiLower(c);
+        if (scheme.size() > 10)
+            return false;
+    }
+    return false;
+}
+
+std::string linkToStoredName(std::string_view name) {
+    std::string link;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '%' || c == '#' ||
+            c == '?' || c == '<' || c == '>' || c == '&' || c == '\\')
+            appendPercentEscape(link, byte);
+        else
+            link += c;
+    }
+    return link;
+}
+
 bool CHtmlProcessor::MakeRelativeLink(std::string_view target, std::string_view fromPath,
                                       std::string* out) {
     if (!out || target.empty() || fromPath.empty())

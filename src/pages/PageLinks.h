@@ -21,4 +21,13 @@ std::string rootPrefixOf(std::string_view relPath);
 // returned unchanged.
 std::string linkFromPage(std::string_view target, std::string_view relPath);
 
+// Whether following the link would run script or show made-up content instead of a page:
+// "javascript:", "vbscript:" and "data:" in any case, also with the blanks and control bytes
+// before and inside the scheme that browsers pass over.
+bool isScriptLink(std::string_view link);
+
+// A stored file's name as a link from the site's root: the bytes a URL or an attribute cannot
+// hold as they are (blanks, quotes, '%', '#', '?', '<', '>', '&', control bytes) become %XX.
+std::string linkToStoredName(std::string_view name);
+
 }  // namespace plovik

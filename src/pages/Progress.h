@@ -16,6 +16,11 @@ public:
     virtual bool checkStop() = 0;
     // One item of the stage (a file, a page) is done.
     virtual void itemDone() {}
+    // One item is lost or incomplete, for the reason given; the stage goes on with the next.
+    virtual void itemFailed(std::string_view item, std::string_view reason) {
+        (void)item;
+        (void)reason;
+    }
 };
 
 }  // namespace plovik

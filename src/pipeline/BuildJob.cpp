@@ -13,6 +13,7 @@
 #include "platform/TextFile.h"
 #include "text/CharsetDeclaration.h"
 #include "text/PathSegments.h"
+#include "text/PercentEscapes.h"
 
 namespace plovik {
 
@@ -47,9 +48,55 @@ void BuildJob::itemDone() {
         observer->itemDone();
 }
 
+void BuildJob::itemFailed(std::string_view item, std::string_view reason) {
+    result_.grade = Grade::ItemFailed;
+    result_.failed.push_back(
+        {stage_ == BuildStage::Pages ? "page" : "file", std::string(item), std::string(reason)});
+}
+
 void BuildJob::stage(BuildStage stage, std::size_t items) {
+    stage_ = stage;
     if (observer)
         observer->stageStarted(stage, items);
+}
+
+BuildJob::Ending BuildJob::fail(std::string reason) {
+    log("failed: " + reason + "\r\n", 1);
+    result_.grade = Grade::Fatal;
+    result_.reason = std::move(reason);
+    return Ending::Failed;
+}
+
+std::string BuildJob::reportText(const LinkRepair* repair) const {
+    // One line per item whatever bytes a name holds: line ends and tabs are escaped.
+    auto field = [](std::string& text, std::string_view value) {
+        for (char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F)
+                appendPercentEscape(text, byte);
+            else
+                text += c;
+        }
+    };
+    std::string text;
+    for (const FailedItem& f : result_.failed) {
+        text += f.kind;
+        text += '\t';
+        field(text, f.item);
+        text += '\t';
+        field(text, f.reason);
+        text += '\n';
+    }
+    if (repair) {
+        for (const auto& [page, link] : repair->unresolved()) {
+            text += "link\t";
+            field(text, page);
+            text += "\tdoes not resolve: ";
+            field(text, link);
+            text += '\n';
+        }
+    }
+    return text;
 }
 
 bool BuildJob::checkStop() {
@@ -126,33 +173,45 @@ void BuildJob::runBuild() {
     jobStopped = false;
     jobPaused = false;
     stoppedThisRun_ = false;
+    result_ = BuildResult{};
     jobRunning = true;
-    const bool finished = runStages();
+    const Ending ending = runStages();
     // Whatever the stages held is theirs until they return; only then does it go.
     releaseJobBuffers();
-    if (!finished)
+    if (ending == Ending::Stopped)
         return;
     jobRunning = false;
-    if (observer)
+    if (!observer)
+        return;
+    if (ending == Ending::Finished)
         observer->done();
+    else
+        observer->failed(result_.reason);
 }
 
-bool BuildJob::runStages() {
+BuildJob::Ending BuildJob::runStages() {
     stage(BuildStage::Extraction, 0);
     log("start extract chm file......\r\n", 1);
     if (checkStop())
-        return false;
+        return Ending::Stopped;
     {
         ExtractionStage extraction(*this, convertCharset);
-        extraction.run(chmPath, outputFolder);
+        const ExtractionSummary summary = extraction.run(chmPath, outputFolder);
+        if (!summary.opened())
+            return fail("cannot read " + chmPath + ": " + summary.outcome.reason);
         ExtractedHelp& help = extraction.help();
         pageList = std::move(help.pageList);
         contentsFileName = std::move(help.contentsFileName);
         indexFileName = std::move(help.indexFileName);
         fileList_ = std::move(help.fileList);
+        if (!summary.stopped && fileList_.empty())
+            return fail(summary.failed > 0
+                            ? "none of the " + std::to_string(summary.failed) +
+                                  " files stored in " + chmPath + " could be extracted"
+                            : chmPath + " holds no file to extract");
     }
     if (checkStop())
-        return false;
+        return Ending::Stopped;
 
     // Only a help that gave files has links to repair; an unreadable one builds as before.
     std::optional<LinkRepair> repair;
@@ -179,14 +238,14 @@ bool BuildJob::runStages() {
 
     if (traits.hasIndexAndSearch) {
         if (checkStop())
-            return false;
+            return Ending::Stopped;
         createFolder(outputFolder + "js/");
         if (buildIndex) {
             stage(BuildStage::KeywordIndex, 0);
             buildKeywordIndex(*this, outputFolder, templateFolder, indexFileName, toc, linkRepair);
         }
         if (checkStop())
-            return false;
+            return Ending::Stopped;
         if (buildSearch) {
             // Converted pages are UTF-8 and are read as characters; kept pages are bytes of any
             // code page.
@@ -194,23 +253,25 @@ bool BuildJob::runStages() {
             SearchKeywordList words;
             stage(BuildStage::SearchWords, pageList.size());
             if (!collectSearchWords(*this, outputFolder, pageList, split, words))
-                return false;
+                return Ending::Stopped;
             stage(BuildStage::SearchData, 0);
             if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList, toc.nodes))
-                return false;
+                return Ending::Stopped;
         }
     }
 
     stage(BuildStage::Pages, pageList.size());
     log("\r\nprocess html file......", 1);
-    const bool entryIsPage = isOneOfPages(pageList, entryPageName);
     std::unique_ptr<CHtmlProcessor> processor = makeLayoutProcessor(layout, pageOptions(), *this);
     processor->SetPages(pageList, toc.nodes, linkRepair);
-    processor->WriteSitePages(firstTopic, entryIsPage);
+    processor->SetStoredFiles(fileList_);
+    if (const Outcome site = processor->WriteSitePages(firstTopic); !site)
+        return fail(site.reason);
     entryPageName = processor->EntryPageName();
     if (!processor->ProcessAllPages())
-        return false;
-    processor->FinishSite(entryIsPage);
+        return Ending::Stopped;
+    if (const Outcome finish = processor->FinishSite(); !finish)
+        return fail(finish.reason);
 
     if (!indexFileName.empty())
         deleteFile(outputFolder + indexFileName);
@@ -221,18 +282,25 @@ bool BuildJob::runStages() {
 
     stage(BuildStage::TemplateFiles, 0);
     log("\r\n\r\ncopy file......", 0);
-    for (const char* folder : {"images", "js", "css"})
-        copyFolder(templateFolder + folder, outputFolder + folder);
+    for (const char* folder : {"images", "js", "css"}) {
+        // A template without one of them has nothing to copy; one that is there must arrive.
+        if (folderExists(templateFolder + folder) &&
+            !copyFolder(templateFolder + folder, outputFolder + folder))
+            itemFailed(std::string(folder) + "/", "the template's files could not all be copied");
+    }
     log("ok\r\n", 1);
 
-    if (repair) {
-        std::string summary = repair->summary();
-        if (!linksReportPath.empty() && !writeBinaryFile(linksReportPath, repair->report()))
-            summary += "links report could not be written: " + linksReportPath + "\r\n";
+    std::string summary = repair ? repair->summary() : std::string();
+    if (repair && !linksReportPath.empty() && !writeBinaryFile(linksReportPath, repair->report()))
+        summary += "links report could not be written: " + linksReportPath + "\r\n";
+    if (!result_.failed.empty())
+        summary += "\r\n\r\nitems that failed: " + std::to_string(result_.failed.size()) + "\r\n";
+    if (!reportPath.empty() && !writeBinaryFile(reportPath, reportText(linkRepair)))
+        summary += "report could not be written: " + reportPath + "\r\n";
+    if (!summary.empty())
         log(summary, 0);
-    }
     log("\r\nDone.", 1);
-    return true;
+    return Ending::Finished;
 }
 
 bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {

@@ -19,10 +19,27 @@
 #include "pages/Progress.h"
 #include "pipeline/BuildObserver.h"
 #include "pipeline/ProjectSettings.h"
+#include "platform/Outcome.h"
 
 namespace plovik {
 
 class LinkRepair;
+
+// An item of the build that is lost or incomplete: a stored file that could not be extracted, a
+// page that could not be rewritten, a generated file that could not be written.
+struct FailedItem {
+    std::string kind;  // "file", "page"
+    std::string item;  // its name, relative to the output folder
+    std::string reason;
+};
+
+// How a build ended, once it has: a site with nothing failed (Ok), a site with failed items
+// (ItemFailed), or no usable site (Fatal, with the reason).
+struct BuildResult {
+    Grade grade = Grade::Ok;
+    std::string reason;
+    std::vector<FailedItem> failed;
+};
 
 // What the build start needs from the front end that drives it.
 class BuildHost {
@@ -65,7 +82,9 @@ public:
     bool convertCharset = true;   // pages, sitemaps and names to UTF-8
     bool fixLinks = true;         // case repair and ms-its links
     std::string linksReportPath;  // where to list unresolved links, or empty
-    std::string templateFolder;   // ends with '/'
+    // Where to list every failed item and unresolved link with its reason, or empty.
+    std::string reportPath;
+    std::string templateFolder;  // ends with '/'
     // Present exactly when the option is on.
     std::optional<std::string> addHeader;
     std::optional<std::string> addFooter;
@@ -86,6 +105,8 @@ public:
     bool running() const { return jobRunning; }
     // True once a build has ended at a stop request (until the next one starts).
     bool stoppedByRequest() const { return jobStopped; }
+    // How the last build ended; read it once the worker has returned.
+    const BuildResult& result() const { return result_; }
 
     // The worker procedure: every stage in order. Runs on the calling thread (startBuild calls it
     // on the worker).
@@ -113,10 +134,16 @@ private:
     void log(std::string_view text, int lParam) override;
     bool checkStop() override;
     void itemDone() override;
+    void itemFailed(std::string_view item, std::string_view reason) override;
     void stage(BuildStage stage, std::size_t items);
 
-    // The stages in order; false when the build stopped before its end.
-    bool runStages();
+    enum class Ending { Finished, Stopped, Failed };
+    // The stages in order.
+    Ending runStages();
+    // Ends the build without a site: logs "failed" with the reason and records it.
+    Ending fail(std::string reason);
+    // The lines of the report file: every failed item, then every unresolved link.
+    std::string reportText(const LinkRepair* repair) const;
     void releaseJobBuffers();
 
     // Shared with the front end without locks.
@@ -126,6 +153,8 @@ private:
     std::atomic<bool> jobStopped{false};
 
     bool stoppedThisRun_ = false;
+    BuildStage stage_ = BuildStage::Extraction;
+    BuildResult result_;
     std::vector<std::string> fileList_;  // every file written, for the link repair
     std::atomic<bool> workerActive_{false};
     std::thread worker_;

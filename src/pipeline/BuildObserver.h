@@ -35,8 +35,12 @@ public:
     virtual void itemDone() {}
     // The build has stopped at a stop request, before its end.
     virtual void stopped() {}
-    // The build ran to its end ("Done." is logged).
+    // The build ran to its end ("Done." is logged): there is a site, though some of its items
+    // may have failed (the build's result says how many).
     virtual void done() {}
+    // The build ended without a usable site, for the reason given (the CHM could not be read,
+    // nothing could be extracted, no entry page could be written).
+    virtual void failed(std::string_view reason) { (void)reason; }
 };
 
 }  // namespace plovik

@@ -49,6 +49,8 @@ void ExtractionStage::entryFinished(std::string_view relative, const Outcome& ou
     if (outcome)
         noteWritten(relative);
     progress_.log(outcome ? "ok" : "failed", 1);
+    if (!outcome)
+        progress_.itemFailed(relative, outcome.reason);
     if (outcome && undecodable_ > 0) {
         line_.assign("\r\n   ")
             .append(relative)

@@ -25,6 +25,22 @@ inline int percentEscapeAt(std::string_view text, std::size_t at) {
     return at < text.size() && text[at] == '%' ? hexByteAt(text, at + 1) : -1;
 }
 
+// The text with every %XX escape turned into its byte; anything else stays.
+inline std::string percentDecoded(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int byte = percentEscapeAt(text, i);
+        if (byte < 0) {
+            out += text[i];
+        } else {
+            out += static_cast<char>(byte);
+            i += 2;
+        }
+    }
+    return out;
+}
+
 // Appends "%XX" for the byte, upper-case digits.
 inline void appendPercentEscape(std::string& out, unsigned char byte) {
     static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -8,6 +8,7 @@
 #include "FakePage.h"
 #include "app/Resources.h"
 #include "platform/dialog/DialogHost.h"
+#include "support/Corpus.h"
 #include "support/TempDir.h"
 
 namespace plovik {
@@ -38,6 +39,8 @@ protected:
                         "[NoFrame]\nTplCount=3\nTplName0=A\nTplName1=B\nTplName2=C\n"
                         "TplPath0=nf\nTplPath1=nf\nTplPath2=nf\n");
         std::filesystem::create_directories(dir.path() / "prog/template/frame/css");
+        test::writeFile(dir.path() / "prog/template/frame/frame.tpl",
+                        "<iframe src=\"{frame_content_file}\">");
         host.commandTimeout = std::chrono::milliseconds(3000);
         host.start();
         page = std::make_unique<FakePage>(host.server());
@@ -74,8 +77,12 @@ protected:
     }
 
     // An empty CHM into site/, and the completion dialog closed as soon as it opens.
-    void fillBuildInputsAndCloseTheCompletionDialog() {
-        auto chm = test::writeFile(dir.path() / "in.chm", "");
+    void fillBuildInputsAndCloseTheCompletionDialog(bool readable = true) {
+        const std::filesystem::path chm = dir.path() / "in.chm";
+        if (readable)
+            std::filesystem::copy_file(test::dataDir() / "chm/pychm-example.chm", chm);
+        else
+            test::writeFile(chm, "");
         std::filesystem::create_directories(dir.path() / "site");
         auto w = wizard();
         page->set(w.id, "input_chmfile", [&](FakeElement& e) { e.value = chm.string(); });
@@ -258,6 +265,23 @@ TEST_F(PlovikDlgTest, BuildRightAfterAStopWaitsForTheStoppedWorkerInsteadOfIgnor
     pumpUntil([&] { return !job.workerActive() && page->dialog(std::string(kDonePage)).id; });
     pumpUntil([&] { return !page->isOpen(std::string(kDonePage)); });
     EXPECT_NE(dlg->m_logText.find("\r\nDone."), std::string::npos);
+}
+
+// A build that gives no site says why in a message box; no completion dialog claims success.
+TEST_F(PlovikDlgTest, AFailedBuildShowsItsReasonInsteadOfTheCompletionDialog) {
+    open();
+    fillBuildInputsAndCloseTheCompletionDialog(false);
+    answerMessageBoxes("button_ok");
+    dlg->OnBuild();
+    pumpUntil([&] { return !job.workerActive() && page->dialog("messagebox.html").id; });
+    auto box = page->dialog("messagebox.html");
+    EXPECT_EQ(box.elements["text_message"].html.rfind("The build failed: cannot read ", 0), 0u)
+        << box.elements["text_message"].html;
+    EXPECT_EQ(box.elements["icon_box"].className, "icon-error");
+    EXPECT_FALSE(contains(page->openedPages(), std::string(kDonePage)));
+    EXPECT_NE(dlg->m_logText.find("failed: cannot read "), std::string::npos);
+    EXPECT_EQ(dlg->m_logText.find("Done."), std::string::npos);
+    EXPECT_EQ(wizard().clicks.back(), "button_disableStop");
 }
 
 TEST_F(PlovikDlgTest, ValidationFailureShowsAMessageAndTheGeneralPage) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The command line's contract: exit status, messages and log stream of `plovik build`.
 set -u
+source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
+help_chm="$source_dir/tests/data/chm/pychm-example.chm"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # A copy of the program beside a template catalogue of the test's own, so the test does not depend
@@ -11,6 +13,7 @@ plovik="$tmp/prog/plovik"
 printf '[VersionList]\nVersionCount=1\nVersionName0=frame\n[frame]\nTplCount=1\nTplName0=Test\nTplPath0=frame\n' \
     >"$tmp/prog/template/tplsetting.ini"
 echo '/* test */' >"$tmp/prog/template/frame/css/site.css"
+echo '<iframe src="{frame_content_file}">' >"$tmp/prog/template/frame/frame.tpl"
 fails=0
 check() {  # description, condition
     if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fails=$((fails + 1)); fi
@@ -27,18 +30,38 @@ err=$("$plovik" build --out "$tmp" 2>&1 >/dev/null); rc=$?
 check "no CHM at all is refused" '[ $rc -eq 2 ] && [ "$err" = "Please select a CHM file first!" ]'
 
 mkdir -p "$tmp/site"
-"$plovik" build --chm "$tmp/empty.chm" --out "$tmp/site" --log >"$tmp/log" 2>"$tmp/err"; rc=$?
-check "a build of an unreadable CHM ends with Done" '[ $rc -eq 0 ]'
+cp "$help_chm" "$tmp/help.chm"
+"$plovik" build --chm "$tmp/help.chm" --out "$tmp/site" --log >"$tmp/log" 2>"$tmp/err"; rc=$?
+check "a build of a help exits 0" '[ $rc -eq 0 ]'
 check "the log starts with the extraction heading" \
     '[ "$(head -c 28 "$tmp/log")" = "start extract chm file......" ]'
 check "the log ends with Done." '[ "$(tail -c 7 "$tmp/log" | od -An -c | tr -d " ")" = "\r\nDone." ]'
 check "the template's folders arrive" '[ -d "$tmp/site/css" ] && [ -d "$tmp/site/js" ] && [ -d "$tmp/site/images" ]'
+check "the entry page is named" 'grep -q "^Entry page: *$tmp/site/index.html$" "$tmp/err"'
+
+# Nothing usable: an empty file, random bytes, a folder given as the CHM.
+head -c 4096 /dev/urandom >"$tmp/random.chm"
+mkdir -p "$tmp/folder.chm" "$tmp/site3"
+for input in empty random folder; do
+    err=$("$plovik" build --chm "$tmp/$input.chm" --out "$tmp/site3" --log 2>&1 >"$tmp/log3"); rc=$?
+    check "$input CHM fails with status 3 and a reason" \
+        '[ $rc -eq 3 ] && printf "%s" "$err" | grep -q "^plovik: the build failed: cannot read .*: ."'
+    check "$input CHM logs failed, not Done" 'grep -q "failed: " "$tmp/log3" && ! grep -q "Done\." "$tmp/log3"'
+done
+
+# A site with an item that could not be made is still a site: status 4, and the report says
+# which item and why (here a file stands where the template's images folder must go).
+mkdir -p "$tmp/site4"
+: >"$tmp/site4/images"
+"$plovik" build --chm "$tmp/help.chm" --out "$tmp/site4" --log --report "$tmp/report" >/dev/null 2>"$tmp/err4"; rc=$?
+check "failed items give status 4 and a report" \
+    '[ $rc -eq 4 ] && grep -q "^file	images/	" "$tmp/report" && grep -q "^Failed items:  1" "$tmp/err4"'
 
 cat >"$tmp/p.zarn" <<ZARN
 [version]
 version=0
 [general]
-chmfile=empty.chm
+chmfile=help.chm
 outputpath=site2
 ZARN
 mkdir -p "$tmp/site2"
@@ -48,5 +71,5 @@ check "relative paths in a project are taken beside it" '[ $rc -eq 0 ] && [ -d "
 "$plovik" build --help >"$tmp/help" 2>&1
 check "build --help explains the options" 'grep -q -- "--no-search" "$tmp/help"'
 
-echo "$(( 9 - fails )) passed, $fails failed"
+echo "$fails failed"
 [ $fails -eq 0 ]

@@ -7,6 +7,7 @@
 
 #include "platform/WindowMessages.h"
 #include "support/TempDir.h"
+#include "support/chm/ChmWriter.h"
 
 namespace plovik {
 namespace {
@@ -35,7 +36,12 @@ struct WindowForwarder : BuildObserver {
         win.SendMessage(kLogMessage, 0, lParam);
     }
     void done() override { win.SendMessage(kDoneMessage, 0, 0); }
+    void failed(std::string_view reason) override {
+        if (onFailed)
+            onFailed(reason);
+    }
     MessageWindow& win;
+    std::function<void(std::string_view)> onFailed;
     std::string text;
 };
 
@@ -94,13 +100,18 @@ private:
 class BuildJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        test::writeFile(dir.path() / "prog/template/frame/frame.tpl",
+                        "<title>{title}</title><iframe src=\"{frame_content_file}\">");
         test::writeFile(dir.path() / "prog/template/frame/images/prev.gif", "GIF");
         test::writeFile(dir.path() / "prog/template/frame/css/site.css", "body{}");
         test::writeFile(dir.path() / "prog/template/frame/js/tree.js", "//");
         test::writeFile(dir.path() / "prog/template/noframe/css/site.css", "body{}");
         test::writeFile(dir.path() / "input/empty.chm", "");
+        test::ChmWriter help;
+        help.addFile("/a.htm", "<html><body>Alpha beta</body></html>");
+        test::writeFile(dir.path() / "input/help.chm", help.build());
         std::filesystem::create_directories(dir.path() / "out");
-        settings.chmfile = (dir.path() / "input/empty.chm").string();
+        settings.chmfile = (dir.path() / "input/help.chm").string();
         settings.outputpath = (dir.path() / "out").string();
         settings.title = "Test help";
         settings.defaultindex = "index.html";
@@ -145,7 +156,7 @@ TEST_F(BuildJobTest, ValidationRefusesInOrderAndStartsNothing) {
     EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(BuildJobTest, FrameBuildOfAnUnreadableChmRunsEveryStageAndLogsExactly) {
+TEST_F(BuildJobTest, FrameBuildRunsEveryStageAndLogsExactly) {
     ASSERT_TRUE(startBuild(job, settings, host));
     EXPECT_EQ(host.reads, 1);
     EXPECT_EQ(host.started, 1);
@@ -154,34 +165,69 @@ TEST_F(BuildJobTest, FrameBuildOfAnUnreadableChmRunsEveryStageAndLogsExactly) {
 
     const std::vector<LogItem> expected = {
         {"start extract chm file......\r\n", 1},
+        {"\r\n   extract:/a.htm......", 0},
+        {"ok", 1},
         {"\r\nbuild index file...", 0},
         {".", 0},
         {".", 0},
         {".ok\r\n", 1},
         {"\r\nstart generate keyword......", 1},
+        {"\r\n   parse keyword from:a.htm..", 0},
+        {"....ok", 1},
         {"\r\n\r\nsave keyword results(may be used few minutes)......", 0},
         {"ok\r\n", 1},
         {"\r\nprocess html file......", 1},
         {"...", 0},  // the entry page
         {"..", 0},
+        {"\r\n   process :a.htm.", 0},
+        {"..", 0},
+        {"..", 0},
+        {".", 0},
+        {"ok", 1},
         {"\r\n\r\ncopy file......", 0},
         {"ok\r\n", 1},
+        {"\r\n\r\nlinks repaired: 0, links still unresolved: 0\r\n", 0},
         {"\r\nDone.", 1},
     };
     EXPECT_EQ(host.log, expected);
     EXPECT_EQ(host.doneMessages, 1);
+    EXPECT_EQ(job.result().grade, Grade::Ok);
     EXPECT_FALSE(job.running());
     EXPECT_FALSE(job.stoppedByRequest());
     EXPECT_EQ(job.entryPageName, "index.html");
+    EXPECT_EQ(test::readFile(dir.path() / "out/index.html"),
+              "<title>Test help</title><iframe src=\"a.htm\">");
     EXPECT_EQ(test::readFile(dir.path() / "out/images/prev.gif"), "GIF");
     EXPECT_EQ(test::readFile(dir.path() / "out/css/site.css"), "body{}");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "out/js"));
     EXPECT_EQ(test::readFile(dir.path() / "out/js/indexdata.js"), "var indexList = [];");
     EXPECT_EQ(test::readFile(dir.path() / "out/js/searchdata.js"),
-              "var keywords = [];\r\n\r\nvar files = [];");
+              "var keywords = [[\"alpha\",[0]],[\"beta\",[0]]];\r\n\r\nvar files = "
+              "[[\"a.htm\",\"a.htm\"]];");
     // Missing page templates leave empty pages rather than no pages.
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/HelpIndex.html"));
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "out/HelpSearch.html"));
+}
+
+// A file that is no CHM gives no site: the log says why, and the build fails rather than
+// reporting "Done." over an empty folder.
+TEST_F(BuildJobTest, AnUnreadableChmFailsWithItsReason) {
+    settings.chmfile = (dir.path() / "input/empty.chm").string();
+    std::string failure;
+    host.forwarder.onFailed = [&](std::string_view reason) { failure = reason; };
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    const std::string reason =
+        "cannot read " + settings.chmfile + ": the file is too short to be a CHM file (0 bytes)";
+    const std::vector<LogItem> expected = {{"start extract chm file......\r\n", 1},
+                                           {"failed: " + reason + "\r\n", 1}};
+    EXPECT_EQ(host.log, expected);
+    EXPECT_EQ(host.doneMessages, 0);
+    EXPECT_EQ(failure, reason);
+    EXPECT_EQ(job.result().grade, Grade::Fatal);
+    EXPECT_EQ(job.result().reason, reason);
+    EXPECT_FALSE(job.running());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/css"));
 }
 
 TEST_F(BuildJobTest, TrailingSlashIsAddedOnce) {

@@ -21,6 +21,9 @@ public:
         const bool okCancel = (type_ & 0x0F) == MB_OKCANCEL;
         const char* icon = "";
         switch (type_ & 0xF0) {
+            case MB_ICONERROR:
+                icon = "icon-error";
+                break;
             case MB_ICONQUESTION:
                 icon = "icon-question";
                 break;

@@ -9,6 +9,7 @@ namespace plovik {
 // Message box styles, as the platform names them.
 constexpr unsigned MB_OK = 0x0000;
 constexpr unsigned MB_OKCANCEL = 0x0001;
+constexpr unsigned MB_ICONERROR = 0x0010;
 constexpr unsigned MB_ICONQUESTION = 0x0020;
 constexpr unsigned MB_ICONEXCLAMATION = 0x0030;
 constexpr unsigned MB_ICONINFORMATION = 0x0040;

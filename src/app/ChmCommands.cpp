@@ -31,7 +31,7 @@ public:
 
 }  // namespace
 
-int extractCommand(const std::string& chmPath, const std::string& outDir, bool verbose) {
+int extractCommand(const std::string& chmPath, const std::string& outDir, bool utf8, bool verbose) {
     DiagnosticsScope diagnostics(verbose);
     std::string folder = outDir.empty() ? std::string("./") : outDir;
     if (folder.back() != '/')
@@ -42,7 +42,7 @@ int extractCommand(const std::string& chmPath, const std::string& outDir, bool v
     }
 
     PrintingProgress progress;
-    ExtractionStage extraction(progress, true);
+    ExtractionStage extraction(progress, utf8);
     const ExtractionSummary summary = extraction.run(chmPath, folder);
     std::fputc('\n', stdout);
     std::fflush(stdout);

@@ -19,9 +19,10 @@ public:
 };
 
 // Unpacks every stored file of the CHM into `outDir` (created when missing) with the skips and
-// the log lines of a build's extraction stage, written to standard output. Exit status: 0 when
-// every file was written, 1 when the CHM cannot be read, 2 when some files failed.
-int extractCommand(const std::string& chmPath, const std::string& outDir, bool verbose);
+// the log lines of a build's extraction stage, written to standard output: byte for byte as
+// stored, or with `utf8` made UTF-8 as a build makes them. Exit status: 0 when every file was
+// written, 1 when the CHM cannot be read, 2 when some files failed.
+int extractCommand(const std::string& chmPath, const std::string& outDir, bool utf8, bool verbose);
 
 // Prints every directory entry, internal objects included, one a line: section, offset,
 // length and name. Exit status 0, or 1 when the CHM cannot be read.

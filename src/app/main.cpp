@@ -61,11 +61,14 @@ int main(int argc, char** argv) {
 
     std::string chmFile, outDir;
     bool verbose = false;
+    bool utf8 = false;
     CLI::App* extractCmd = app.add_subcommand(
-        "extract", "Unpack every file stored in a CHM into a folder, as the build does.");
+        "extract", "Unpack every file stored in a CHM into a folder, byte for byte as stored.");
     extractCmd->add_option("chm", chmFile, "The CHM file")->required();
     extractCmd->add_option("dir", outDir, "The folder to unpack into (made when missing)")
         ->required();
+    extractCmd->add_flag("--utf8", utf8,
+                         "Make names, pages, contents and index UTF-8 as a build does");
     extractCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
     CLI::App* listCmd = app.add_subcommand(
         "list", "List every directory entry of a CHM: section, offset, length and name.");
@@ -75,7 +78,7 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     if (*extractCmd)
-        return plovik::extractCommand(chmFile, outDir, verbose);
+        return plovik::extractCommand(chmFile, outDir, utf8, verbose);
     if (*listCmd)
         return plovik::listCommand(chmFile, verbose);
 

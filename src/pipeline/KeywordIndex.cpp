@@ -4,9 +4,9 @@
 #include "pages/Progress.h"
 #include "platform/TextFile.h"
 #include "templating/TemplateFiller.h"
-#include "text/Capacity.h"
 #include "text/JsString.h"
 #include "text/PathSegments.h"
+#include "text/Utf8.h"
 
 namespace plovik {
 
@@ -47,8 +47,8 @@ void buildKeywordIndex(Progress& progress, const std::string& outputFolder,
     }
     if (indexList.empty()) {
         for (const SitemapNode& node : toc.nodes)
-            indexList.push_back({cutToCapacity(node.name, kIndexFieldCapacity),
-                                 cutToCapacity(node.local, kIndexFieldCapacity)});
+            indexList.push_back({cutUtf8(node.name, kIndexFieldCapacity),
+                                 cutUtf8(node.local, kIndexFieldCapacity)});
     }
     progress.log(".", 0);
     // A data file that cannot be written is skipped; the page and the log go on as usual.

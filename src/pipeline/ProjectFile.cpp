@@ -66,6 +66,7 @@ ProjectSettings ProjectFile::emptySettings() {
         if (k.textField)
             (s.*k.textField).clear();
     }
+    s.fixlinks = 1;
     return s;
 }
 
@@ -160,7 +161,10 @@ bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings
     for (const Key& k : kKeys) {
         auto value = ini.get(k.section, k.name);
         if (k.intField) {
-            int v = value ? parseProfileInt(*value) : 0;
+            // Link repair came after the first project files were written; those files mean
+            // the build that every new project gets, with it on.
+            static const ProjectSettings kMissing = ProjectFile::emptySettings();
+            int v = value ? parseProfileInt(*value) : kMissing.*k.intField;
             s.*k.intField = (v == -1) ? 0 : v;
         } else {
             std::string text = value ? decodeProjectText(*value) : std::string();

@@ -18,7 +18,7 @@ namespace plovik {
 
 struct ProjectFile {
     std::string path;
-    // Every key read as missing: integers 0, texts empty.
+    // Every key read as missing: integers 0 (fixlinks 1), texts empty.
     ProjectSettings settings = emptySettings();
 
     static ProjectSettings emptySettings();

@@ -41,6 +41,42 @@ TEST(ProjectFile, MissingSectionsAndKeysReadAsZeroAndEmpty) {
     EXPECT_EQ(s, ProjectFile::emptySettings());
 }
 
+// Link repair came after the first project files; those files build with it on, as every new
+// project does.
+TEST(ProjectFile, AProjectFromBeforeLinkRepairBuildsWithItOn) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "old.zarn").string();
+    test::writeFile(path, "[version]\nversion=0\n[templates]\nbuildindex=1\n");
+    ProjectFile file;
+    ProjectSettings s;
+    ASSERT_TRUE(readProjectFile(&path, &file, &s));
+    EXPECT_EQ(s.fixlinks, 1);
+    test::writeFile(path, "[htmlsetting]\nfixlinks=0\n");
+    ASSERT_TRUE(readProjectFile(&path, &file, &s));
+    EXPECT_EQ(s.fixlinks, 0);
+}
+
+// The capacities count characters: a Cyrillic path and header at full length come back whole,
+// which a count in UTF-8 bytes cut to less than two thirds.
+TEST(ProjectFile, NonAsciiTextsAtFullCapacityRoundTrip) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "p.zarn").string();
+    auto repeat = [](std::string_view piece, std::size_t times) {
+        std::string text;
+        for (std::size_t k = 0; k < times; ++k)
+            text += piece;
+        return text;
+    };
+    ProjectSettings s;
+    s.chmfile = "/" + repeat("\xD0\xAF", 258);  // Я: 259 characters with the slash
+    s.htmlheader = repeat("\xD0\x96", 1299);    // Ж
+    s.title = repeat("\xE4\xB8\xAD", 259);      // 中
+    EXPECT_EQ(roundTrip(s, path), s);
+    // One character more is cut to the capacity, never inside a character.
+    s.htmlheader += "\xD0\x96";
+    EXPECT_EQ(roundTrip(s, path).htmlheader, repeat("\xD0\x96", 1299));
+}
+
 TEST(ProjectFile, RefusesAbsentArguments) {
     ProjectFile file;
     ProjectSettings s;
@@ -100,17 +136,17 @@ TEST(ProjectFile, RewriteKeepsForeignKeysAndChangesValuesInPlace) {
     EXPECT_EQ(text.find("\ntitle=", text.find("title=new") + 1), std::string::npos);
 }
 
-TEST(ProjectFile, LongValuesAreCutAtTheirCapacityOnUtf8Boundaries) {
+TEST(ProjectFile, LongValuesAreCutAtTheirCapacityInCharacters) {
     test::TempDir dir;
     const std::string path = (dir.path() / "p.zarn").string();
     std::string title(258, 'x');
-    title += "\xC3\xA9\xC3\xA9";  // two-byte characters straddling the 259-byte capacity
+    title += "\xC3\xA9\xC3\xA9";  // 260 characters: the first é is the 259th
     test::writeFile(path, "[general]\ntitle=" + title +
                               "\n[htmlsetting]\nhtmlheader=" + std::string(2000, 'y') + "\n");
     ProjectFile file;
     ProjectSettings s;
     readProjectFile(&path, &file, &s);
-    EXPECT_EQ(s.title, std::string(258, 'x'));
+    EXPECT_EQ(s.title, std::string(258, 'x') + "\xC3\xA9");
     EXPECT_EQ(s.htmlheader.size(), kHtmlTextCapacity);
 }
 

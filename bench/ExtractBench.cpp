@@ -19,6 +19,7 @@
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "chm/Extraction.h"
+#include "chm/SectionReader.h"
 
 namespace fs = std::filesystem;
 using namespace plovik;
@@ -38,17 +39,15 @@ bool decodeAll(const std::string& chmPath, double& seconds, std::uint64_t& bytes
         return false;
     const auto start = Clock::now();
     bytes = 0;
-    ObjectBytes object;
     for (std::size_t s = 0; s < chm->sections.size(); ++s) {
         if (!chm->sections[s].compressed)
             continue;
-        for (const ChmEntry& e : chm->entries) {
-            if (e.section == s) {
-                retrieveEntry(*chm, e, object);
-                break;
-            }
+        auto reader = SectionReader::open(*chm, s);
+        SectionPiece piece;
+        while (reader && reader->next(piece)) {
+            if (piece.ok())
+                bytes += piece.length;
         }
-        bytes += chm->sections[s].validLength;
     }
     seconds = since(start);
     return true;

@@ -31,6 +31,10 @@ struct ChmEntry {
 
 class DecodedSection;  // ObjectRetrieval.cpp
 
+// Decoded bytes a compressed section keeps for later retrievals, at most, unless its cacheLimit
+// says otherwise.
+inline constexpr std::size_t kDecodedCacheBytes = std::size_t{32} << 20;
+
 // One content section.
 struct ChmSection {
     std::string name;              // low byte of each UTF-16 unit, up to the first NUL
@@ -43,6 +47,7 @@ struct ChmSection {
     // The section's reader and the decoded bytes kept for later requests (a bounded cache);
     // null when the section cannot be decoded at all.
     std::shared_ptr<DecodedSection> decoded;
+    std::size_t cacheLimit = kDecodedCacheBytes;  // decoded bytes kept, at most
 };
 
 struct ChmFile {
@@ -97,12 +102,9 @@ struct ObjectBytes {
 // 0 with the object's bytes, or -1 when it cannot be had whole: absent, in a section that does
 // not exist, beyond the file, or (partly) in a reset interval of its compressed section that
 // could not be decoded. A compressed object is decoded from the reset point at or before it;
-// recently decoded bytes are kept (kDecodedCacheBytes per section) for the objects after it.
+// recently decoded bytes are kept (ChmSection::cacheLimit) for the objects after it.
 int retrieveEntry(ChmFile& chm, const ChmEntry& entry, ObjectBytes& out);
 int retrieveObject(ChmFile& chm, std::string_view name, std::string& out);
-
-// Decoded bytes a compressed section keeps for later retrievals, at most.
-inline constexpr std::size_t kDecodedCacheBytes = std::size_t{32} << 20;
 
 // The object named `name`, read plainly from section 0 whatever section 0 is called: the storage
 // objects that describe the other sections. 0, or -1 when there is no such object in section 0

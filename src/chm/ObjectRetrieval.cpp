@@ -57,10 +57,11 @@ std::uint64_t chunkSizeFor(std::uint64_t resetInterval) {
 // The reader of one compressed section and the decoded bytes it keeps.
 class DecodedSection {
 public:
-    DecodedSection(ChmFile& chm, LzxSectionLayout layout)
+    DecodedSection(ChmFile& chm, LzxSectionLayout layout, std::size_t limit)
         : chm_(chm),
           reader_(chm, std::move(layout)),
-          chunkSize_(chunkSizeFor(reader_.resetInterval())) {}
+          chunkSize_(chunkSizeFor(reader_.resetInterval())),
+          limit_(limit) {}
 
     // 0 with the bytes of [offset, offset + length), or -1 when they cannot be had whole.
     int fetch(std::uint64_t offset, std::uint64_t length, ObjectBytes& out) {
@@ -77,7 +78,7 @@ public:
         }
         if (first == last) {
             // Inside one kept chunk: a view into it, which `out` keeps alive.
-            if (!cached(first))
+            if (!cached(first) && limit_ > 0)
                 decode(offset, end, nullptr);
             if (const Chunk* chunk = cached(first)) {
                 out.keep = chunk->bytes;
@@ -125,9 +126,9 @@ private:
     }
 
     void keepChunk(std::uint64_t index, std::shared_ptr<std::uint8_t[]> bytes, std::size_t size) {
-        if (chunks_.count(index) || size > kDecodedCacheBytes)
+        if (chunks_.count(index) || size > limit_)
             return;
-        while (cachedBytes_ + size > kDecodedCacheBytes && !ages_.empty()) {
+        while (cachedBytes_ + size > limit_ && !ages_.empty()) {
             auto oldest = chunks_.find(ages_.back());
             cachedBytes_ -= oldest->second.size;
             chunks_.erase(oldest);
@@ -216,6 +217,7 @@ private:
     ChmFile& chm_;
     SectionReader reader_;
     const std::uint64_t chunkSize_;
+    const std::size_t limit_;
     std::unordered_map<std::uint64_t, Chunk> chunks_;
     std::list<std::uint64_t> ages_;  // chunk indexes, most recently used first
     std::size_t cachedBytes_ = 0;
@@ -256,7 +258,8 @@ int retrieveEntry(ChmFile& chm, const ChmEntry& entry, ObjectBytes& out) {
         LzxSectionLayout layout;
         if (readLzxSectionLayout(chm, entry.section, layout)) {
             section.length = layout.length;
-            section.decoded = std::make_shared<DecodedSection>(chm, std::move(layout));
+            section.decoded = std::make_shared<DecodedSection>(chm, std::move(layout),
+                                                               section.cacheLimit);
             first = true;
         }
     }

@@ -188,24 +188,27 @@ std::uint64_t consumedBits(const LzxDecoder& d) {
     return (d.inBase + d.inPos) * 8 - d.bitCount;
 }
 
+// The table entry ((symbol << 5) | length) of a code longer than the table's first look-up,
+// or 0 when the bits begin no code. Out of line, and given the bits by value, so that the bit
+// reader of the caller's loop can stay in registers.
 template <class Table>
-[[gnu::noinline]] int decodeLongSymbol(BitReader& bits, const Table& table) {
+[[gnu::noinline]] unsigned longCodeEntry(const Table& table, std::uint64_t bits) {
     unsigned length = 0;
-    const int symbol = table.decodeLong(static_cast<std::uint32_t>(bits.buf >> 48), length);
-    if (symbol >= 0)
-        bits.consume(length);
-    return symbol;
+    const int symbol = table.decodeLong(static_cast<std::uint32_t>(bits >> 48), length);
+    return symbol < 0 ? 0u : (static_cast<unsigned>(symbol) << 5) | length;
 }
 
 // The next symbol of `table`, or -1 when the bits begin no code of it. Needs 16 bits buffered.
 template <class Table>
 inline int decodeSymbol(BitReader& bits, const Table& table) {
-    const std::uint16_t entry = table.fast[bits.buf >> (64 - Table::kTableBits)];
-    if (entry) [[likely]] {
-        bits.consume(entry & 31u);
-        return entry >> 5;
+    unsigned entry = table.fast[bits.buf >> (64 - Table::kTableBits)];
+    if (!entry) [[unlikely]] {
+        entry = longCodeEntry(table, bits.buf);
+        if (!entry)
+            return -1;
     }
-    return decodeLongSymbol(bits, table);
+    bits.consume(entry & 31u);
+    return static_cast<int>(entry >> 5);
 }
 
 // Before a run or a block header: keeps a run's worth of input buffered ahead of the bit

@@ -33,7 +33,7 @@ class DecodedSection;  // ObjectRetrieval.cpp
 
 // Decoded bytes a compressed section keeps for later retrievals, at most, unless its cacheLimit
 // says otherwise.
-inline constexpr std::size_t kDecodedCacheBytes = std::size_t{32} << 20;
+inline constexpr std::size_t kDecodedCacheBytes = std::size_t{8} << 20;
 
 // One content section.
 struct ChmSection {

@@ -131,6 +131,9 @@ private:
         while (cachedBytes_ + size > limit_ && !ages_.empty()) {
             auto oldest = chunks_.find(ages_.back());
             cachedBytes_ -= oldest->second.size;
+            // A whole chunk that no ObjectBytes holds any more is reused for the next one.
+            if (oldest->second.size == chunkSize_ && oldest->second.bytes.use_count() == 1)
+                spare_ = std::move(oldest->second.bytes);
             chunks_.erase(oldest);
             ages_.pop_back();
         }
@@ -190,7 +193,10 @@ private:
             if (at == chunkStart) {
                 assembling_.index = c;
                 assembling_.filled = 0;
-                assembling_.bytes = std::make_shared_for_overwrite<std::uint8_t[]>(size);
+                if (spare_ && size == chunkSize_)
+                    assembling_.bytes = std::move(spare_);
+                else
+                    assembling_.bytes = std::make_shared_for_overwrite<std::uint8_t[]>(size);
             }
             if (assembling_.bytes && assembling_.index == c &&
                 assembling_.filled == at - chunkStart) {
@@ -223,6 +229,7 @@ private:
     std::size_t cachedBytes_ = 0;
     std::unordered_map<std::uint64_t, LzxResult> failed_;  // chunks that could not be decoded
     Assembly assembling_;
+    std::shared_ptr<std::uint8_t[]> spare_;  // an evicted chunk's buffer, to fill again
     bool reported_ = false;
 };
 
@@ -258,8 +265,8 @@ int retrieveEntry(ChmFile& chm, const ChmEntry& entry, ObjectBytes& out) {
         LzxSectionLayout layout;
         if (readLzxSectionLayout(chm, entry.section, layout)) {
             section.length = layout.length;
-            section.decoded = std::make_shared<DecodedSection>(chm, std::move(layout),
-                                                               section.cacheLimit);
+            section.decoded =
+                std::make_shared<DecodedSection>(chm, std::move(layout), section.cacheLimit);
             first = true;
         }
     }

@@ -40,6 +40,9 @@ int readPlain(ChmFile& chm, std::uint64_t base, const ChmEntry& entry, ObjectByt
 
 // The cache's unit: the reset interval, or a whole number of frames that divides it when the
 // interval is long, so that chunks never straddle a reset point.
+// Bytes reserved ahead for an object pieced together from several chunks.
+constexpr std::uint64_t kReserveAtMost = std::uint64_t{1} << 20;
+
 std::uint64_t chunkSizeFor(std::uint64_t resetInterval) {
     constexpr std::uint64_t kMaxFrames = 64;  // 2 MiB
     const std::uint64_t frames = resetInterval / kLzxFrameSize;
@@ -90,19 +93,23 @@ public:
             if (failed_.count(first))
                 return -1;
         }
-        out.storage.resize(static_cast<std::size_t>(length));
-        auto* dest = reinterpret_cast<std::uint8_t*>(out.storage.data());
+        // Pieced together as the bytes come: a length a hostile directory claims costs nothing
+        // until the section really produces that much.
+        out.storage.clear();
+        out.storage.reserve(
+            static_cast<std::size_t>(std::min<std::uint64_t>(length, kReserveAtMost)));
         std::uint64_t done = offset;
         while (done < end) {
             const std::uint64_t c = done / chunkSize_;
             const std::uint64_t chunkEnd = std::min(end, (c + 1) * chunkSize_);
             if (const Chunk* chunk = cached(c)) {
-                std::memcpy(dest + (done - offset), chunk->bytes.get() + (done - c * chunkSize_),
-                            static_cast<std::size_t>(chunkEnd - done));
+                out.storage.append(
+                    reinterpret_cast<const char*>(chunk->bytes.get()) + (done - c * chunkSize_),
+                    static_cast<std::size_t>(chunkEnd - done));
                 done = chunkEnd;
                 continue;
             }
-            if (!decode(done, end, dest + (done - offset)))
+            if (!decode(done, end, &out.storage))
                 return -1;
             done = end;
         }
@@ -143,9 +150,9 @@ private:
     }
 
     // Decodes the section from the reset point at or before `from` until `end`, keeping every
-    // chunk that comes out whole and copying [from, end) to `dest` (unless null). False when
+    // chunk that comes out whole and appending [from, end) to `dest` (unless null). False when
     // part of [from, end) could not be decoded.
-    bool decode(std::uint64_t from, std::uint64_t end, std::uint8_t* dest) {
+    bool decode(std::uint64_t from, std::uint64_t end, std::string* dest) {
         // Go on where the reader is when that is on the way, else start at the reset point.
         if (reader_.position() > from || reader_.position() < reader_.startPointFor(from))
             reader_.seek(from);
@@ -159,17 +166,19 @@ private:
                     failed_.emplace(c, piece.result);
                 if (firstFailure.ok())
                     firstFailure = piece.result;
-                if (pieceEnd > from)
-                    ok = false;
                 assembling_.reset();
+                if (pieceEnd > from) {
+                    ok = false;
+                    break;
+                }
                 continue;
             }
             keepChunksOf(piece);
-            if (dest && pieceEnd > from) {
+            if (dest && ok && pieceEnd > from && piece.offset < end) {
                 const std::uint64_t a = std::max(from, piece.offset);
                 const std::uint64_t b = std::min(end, pieceEnd);
-                std::memcpy(dest + (a - from), piece.data + (a - piece.offset),
-                            static_cast<std::size_t>(b - a));
+                dest->append(reinterpret_cast<const char*>(piece.data) + (a - piece.offset),
+                             static_cast<std::size_t>(b - a));
             }
         }
         // The decoder's result line: after the first decoding, and whenever damage shows.

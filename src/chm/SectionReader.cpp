@@ -299,7 +299,6 @@ bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> obj
     struct Open {
         SectionObject object;
         std::string bytes;
-        LzxResult failure;
     };
     std::vector<Open> open;
     std::size_t next = 0;
@@ -366,28 +365,30 @@ bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> obj
                 open.push_back(std::move(started));
             }
         }
-        // Objects that run over pieces take their part of this one.
+        // Objects that run over pieces take their part of this one; one that a lost piece
+        // touches is answered at once.
         for (std::size_t i = 0; i < open.size();) {
             Open& o = open[i];
             const std::uint64_t end = o.object.offset + o.object.length;
             const std::uint64_t from = std::max(o.object.offset, piece.offset);
             const std::uint64_t to = std::min(end, pieceEnd);
+            if (from < to && !piece.ok()) {
+                answer(o.object, {}, piece.result);
+                open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+                continue;
+            }
             if (from < to) {
-                if (!piece.ok()) {
-                    if (o.failure.ok())
-                        o.failure = piece.result;
-                    o.bytes.clear();
-                    o.bytes.shrink_to_fit();
-                } else if (o.failure.ok()) {
-                    if (o.bytes.empty())
-                        o.bytes.reserve(static_cast<std::size_t>(o.object.length));
-                    o.bytes.append(
-                        piece.bytes().substr(static_cast<std::size_t>(from - piece.offset),
-                                             static_cast<std::size_t>(to - from)));
+                // Reserved as the bytes come, up to what the object claims: a length a hostile
+                // directory claims costs nothing until the section produces it.
+                if (o.bytes.capacity() < o.bytes.size() + (to - from)) {
+                    o.bytes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(
+                        o.object.length, 2 * (o.bytes.size() + (to - from)))));
                 }
+                o.bytes.append(piece.bytes().substr(static_cast<std::size_t>(from - piece.offset),
+                                                    static_cast<std::size_t>(to - from)));
             }
             if (end <= pieceEnd) {
-                answer(o.object, o.bytes, o.failure);
+                answer(o.object, o.bytes, {});
                 open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
             } else {
                 ++i;

@@ -126,9 +126,10 @@ public:
 };
 
 // Reads the section once, in order, and hands every object its bytes as they come. Objects are
-// taken in order of offset (ties in the order given); each is answered exactly once, and objects
-// that end earlier are answered earlier. Intervals that hold no object are not decoded. False
-// when the sink asked to stop (objects not answered by then are not answered at all).
+// taken in order of offset (ties in the order given); each is answered exactly once: when its
+// last byte has come (so objects that end earlier are answered earlier), or as soon as a lost
+// range touches it. Intervals that no unanswered object needs are not decoded. False when the
+// sink asked to stop (objects not answered by then are not answered at all).
 bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> objects,
                            SectionObjectSink& sink);
 

@@ -175,6 +175,36 @@ TEST_F(Retrieval, ImpossibleLengthsAreRefused) {
     EXPECT_EQ(chm->sections[1].decoded, nullptr);
 }
 
+// An object whose claimed length the stream cannot fill is pieced together as bytes come, so the
+// claim costs no allocation of its size.
+TEST_F(Retrieval, ClaimedLengthIsNotAllocatedAhead) {
+    ChmWriter w;
+    w.addFile("/a.htm", page(100000, 8));
+    w.compression().uncompressedLengthField = 10000000;  // within what the input could encode
+    w.addCompressedEntry("/huge.htm", 0, 9000000);
+    auto chm = open(w);
+    ObjectBytes bytes;
+    EXPECT_EQ(retrieveEntry(*chm, *findEntry(chm->entries, "/huge.htm"), bytes), -1);
+    EXPECT_LT(bytes.storage.capacity(), std::size_t{2} << 20);
+    std::string out;
+    ASSERT_EQ(fetch(*chm, "/a.htm", out), 0);
+    EXPECT_EQ(out, page(100000, 8));
+
+    auto reader = SectionReader::open(*chm, 1);
+    ASSERT_TRUE(reader);
+    struct Sink : SectionObjectSink {
+        void objectReady(const SectionObject&, std::string_view) override { ++ready; }
+        void objectFailed(const SectionObject&, const LzxResult& why) override {
+            reason = why.reason();
+        }
+        int ready = 0;
+        std::string reason;
+    } sink2;
+    EXPECT_TRUE(deliverSectionObjects(*reader, {{0, 9000000, 0}, {0, 100000, 1}}, sink2));
+    EXPECT_EQ(sink2.ready, 1);
+    EXPECT_FALSE(sink2.reason.empty());
+}
+
 // A stream cut short: objects in the frames before the cut come out, the rest fail; a decoder
 // failure is never served as success.
 TEST_F(Retrieval, ObjectsBeyondWhatDecodedFail) {

@@ -190,8 +190,8 @@ struct LzxDecoder {
     std::uint8_t lengthLengths[kLzxLengthTreeMax] = {};
     std::uint8_t alignedLengths[kLzxAlignedSymbols] = {};
     std::uint8_t pretreeLengths[kLzxPretreeSymbols] = {};
-    LzxHuffmanTable<12, kLzxMainTreeMax> mainTable;
-    LzxHuffmanTable<12, kLzxLengthTreeMax> lengthTable;
+    LzxHuffmanTable<11, kLzxMainTreeMax> mainTable;
+    LzxHuffmanTable<10, kLzxLengthTreeMax> lengthTable;
     LzxHuffmanTable<7, kLzxAlignedSymbols> alignedTable;
     LzxHuffmanTable<8, kLzxPretreeSymbols> pretreeTable;
 

@@ -1,23 +1,46 @@
-// Extraction and decoding speed of the CHM container, side by side with 7-Zip.
+// Decoding and extraction speed and memory of the CHM container, side by side with 7-Zip.
 //
-//   ExtractBench [--rounds N] [CHM [SCRATCH]]   extraction vs `7z x`, decoding vs `7z t`
-//   ExtractBench --extract-only CHM DIR         one extraction, for /usr/bin/time -v
-//   ExtractBench --decode-only CHM              one decode of every compressed section
+//   ExtractBench [--rounds N] [--scratch DIR] [CHM ...]   the comparison (default 5 rounds)
+//   ExtractBench --decode-only CHM                        one decode of every compressed section
+//   ExtractBench --extract-only CHM DIR                   one extraction, as a build does it
+//   ExtractBench --stream-extract CHM DIR                 one extraction in section order
 //
-// CHM defaults to Debian's lcl.chm where bench/fetch-inputs.sh puts it; SCRATCH (default /tmp) gets
-// the output folders, which are removed again. 7-Zip is looked for as 7zz, then 7z.
+// Every measured run is a process of its own (this program again, or 7-Zip), started in turn
+// and timed from start to exit, its peak resident memory read from wait4(); each figure is the
+// median over the rounds, and each ratio compares two medians of the same run. Decoding is
+// compared with `7zz t`, extraction with `7zz x` into a fresh folder of the same file system
+// (SCRATCH, default /dev/shm where there is one, so that the disk does not decide).
+//
+// --stream-extract writes every stored file through deliverSectionObjects: the section decoded
+// once in order, each file handed its bytes as they come. It is what extraction can become; it
+// writes the bytes as stored, with no skip list, no log and no charset conversion.
+//
+// CHM defaults to Debian's lcl.chm where bench/fetch-inputs.sh puts it. 7-Zip is looked for as
+// 7zz, then 7z.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/statfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "chm/Extraction.h"
+#include "platform/OutputFolder.h"
+#include "chm/SectionReader.h"
 
 namespace fs = std::filesystem;
 using namespace plovik;
@@ -30,26 +53,35 @@ double since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Seconds to decode every compressed section once, and the bytes they decoded to.
-bool decodeAll(const std::string& chmPath, double& seconds, std::uint64_t& bytes) {
+// ---- the measured runs, in the child ----
+
+double cpuSeconds() {
+    struct timespec t {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Decodes every compressed section once, in order; the bytes that decoded, and the wall and CPU
+// seconds it took.
+bool decodeAll(const std::string& chmPath, double& seconds, double& cpu, std::uint64_t& bytes) {
+    const auto start = Clock::now();
+    const double cpuStart = cpuSeconds();
     auto chm = openChm(chmPath);
     if (!chm)
         return false;
-    const auto start = Clock::now();
     bytes = 0;
-    ObjectBytes object;
     for (std::size_t s = 0; s < chm->sections.size(); ++s) {
         if (!chm->sections[s].compressed)
             continue;
-        for (const ChmEntry& e : chm->entries) {
-            if (e.section == s) {
-                retrieveEntry(*chm, e, object);
-                break;
-            }
+        auto reader = SectionReader::open(*chm, s);
+        SectionPiece piece;
+        while (reader && reader->next(piece)) {
+            if (piece.ok())
+                bytes += piece.length;
         }
-        bytes += chm->sections[s].validLength;
     }
     seconds = since(start);
+    cpu = cpuSeconds() - cpuStart;
     return true;
 }
 
@@ -60,25 +92,259 @@ bool extractOnce(const std::string& chmPath, const std::string& folder, std::siz
     return summary.opened() && summary.failed == 0;
 }
 
+class FileWriter final : public SectionObjectSink {
+public:
+    FileWriter(const ChmFile& chm, OutputFolder& out) : chm_(chm), out_(out) {}
+    void objectReady(const SectionObject& object, std::string_view bytes) override {
+        if (out_.writeFile(std::string_view(chm_.entries[object.tag].name).substr(1), bytes))
+            ++written;
+        else
+            ++failed;
+    }
+    void objectFailed(const SectionObject&, const LzxResult&) override { ++failed; }
+    std::size_t written = 0, failed = 0;
+
+private:
+    const ChmFile& chm_;
+    OutputFolder& out_;
+};
+
+bool streamExtractOnce(const std::string& chmPath, const std::string& folder,
+                       std::size_t& written) {
+    auto chm = openChm(chmPath);
+    if (!chm)
+        return false;
+    OutputFolder out(folder);
+    FileWriter writer(*chm, out);
+    std::vector<std::vector<SectionObject>> bySection(chm->sections.size());
+    ObjectBytes bytes;
+    for (std::size_t i = 0; i < chm->entries.size(); ++i) {
+        const ChmEntry& e = chm->entries[i];
+        if (e.name.size() < 2 || e.name.front() != '/')
+            continue;
+        if (e.isFolder()) {
+            out.makeFolders(std::string_view(e.name).substr(1, e.name.size() - 2));
+        } else if (e.section < chm->sections.size() && chm->sections[e.section].compressed) {
+            bySection[e.section].push_back({e.offset, e.length, i});
+        } else if (retrieveEntry(*chm, e, bytes) == 0 &&
+                   out.writeFile(std::string_view(e.name).substr(1), bytes.bytes)) {
+            ++writer.written;
+        } else {
+            ++writer.failed;
+        }
+    }
+    for (std::size_t s = 0; s < bySection.size(); ++s) {
+        if (bySection[s].empty())
+            continue;
+        auto reader = SectionReader::open(*chm, s);
+        if (reader)
+            deliverSectionObjects(*reader, std::move(bySection[s]), writer);
+        else
+            writer.failed += bySection[s].size();
+    }
+    written = writer.written;
+    return writer.failed == 0;
+}
+
+// ---- the comparison, in the parent ----
+
+struct Child {
+    bool ok = false;
+    double seconds = 0;
+    long peakKb = 0;
+    std::string output;
+};
+
+// Runs a program to its end with its standard output captured (or dropped) and its standard
+// error dropped.
+Child run(const std::vector<std::string>& args, bool capture) {
+    Child result;
+    int pipeFds[2] = {-1, -1};
+    if (capture && ::pipe(pipeFds) != 0)
+        return result;
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(capture ? pipeFds[1] : null, 1);
+        ::dup2(null, 2);
+        if (capture) {
+            ::close(pipeFds[0]);
+            ::close(pipeFds[1]);
+        }
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (capture) {
+        ::close(pipeFds[1]);
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+            result.output.append(buffer, static_cast<std::size_t>(n));
+        ::close(pipeFds[0]);
+    }
+    if (pid < 0)
+        return result;
+    int status = 0;
+    struct rusage usage {};
+    if (::wait4(pid, &status, 0, &usage) != pid)
+        return result;
+    result.seconds = since(start);
+    result.peakKb = usage.ru_maxrss;
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
+
 std::string sevenZip() {
     for (const char* name : {"7zz", "7z"}) {
-        if (std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0) {
+        if (std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0)
             return name;
-        }
     }
     return {};
 }
 
-double timedShell(const std::string& command) {
-    const auto start = Clock::now();
-    if (std::system(command.c_str()) != 0)
-        return -1;
-    return since(start);
+std::string cpuName() {
+    std::ifstream in("/proc/cpuinfo");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("model name", 0) == 0) {
+            const auto colon = line.find(':');
+            return colon == std::string::npos ? line : line.substr(colon + 2);
+        }
+    }
+    return "unknown CPU";
+}
+
+std::string fileSystemOf(const fs::path& path) {
+    struct statfs st {};
+    if (::statfs(path.c_str(), &st) != 0)
+        return "?";
+    switch (static_cast<unsigned long>(st.f_type)) {
+        case 0x01021994:
+            return "tmpfs";
+        case 0xEF53:
+            return "ext4";
+        case 0x58465342:
+            return "xfs";
+        case 0x9123683E:
+            return "btrfs";
+        case 0x794C7630:
+            return "overlayfs";
+        default: {
+            char hex[32];
+            std::snprintf(hex, sizeof hex, "fs 0x%lx", static_cast<unsigned long>(st.f_type));
+            return hex;
+        }
+    }
 }
 
 double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+struct Series {
+    std::vector<double> seconds;
+    std::vector<double> peakMb;
+    bool failed = false;
+    void add(const Child& c) {
+        failed |= !c.ok;
+        seconds.push_back(c.seconds);
+        peakMb.push_back(c.peakKb / 1024.0);
+    }
+    double time() const { return median(seconds); }
+    double peak() const { return median(peakMb); }
+};
+
+std::string selfPath() {
+    std::error_code ec;
+    const fs::path p = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("ExtractBench") : p.string();
+}
+
+int compare(const std::vector<std::string>& chms, int rounds, const fs::path& scratch) {
+    const std::string self = selfPath();
+    const std::string sz = sevenZip();
+    std::printf("CPU: %s, %u cores; scratch %s (%s); %d rounds, medians\n", cpuName().c_str(),
+                static_cast<unsigned>(::sysconf(_SC_NPROCESSORS_ONLN)), scratch.c_str(),
+                fileSystemOf(scratch).c_str(), rounds);
+    if (sz.empty())
+        std::printf("no 7-Zip (7zz or 7z) on PATH: plovik's figures only\n");
+    for (const std::string& chm : chms) {
+        if (!fs::exists(chm)) {
+            std::fprintf(stderr, "no such file: %s\n", chm.c_str());
+            return 1;
+        }
+        Series decode, test, extract, stream, extract7;
+        std::vector<double> inProcess;
+        std::uint64_t decoded = 0;
+        std::string written, streamed;
+        for (int r = 0; r < rounds; ++r) {
+            const Child d = run({self, "--decode-only", chm}, true);
+            decode.add(d);
+            unsigned long long bytes = 0;
+            double seconds = 0;
+            if (std::sscanf(d.output.c_str(), "decoded %llu bytes in %lf", &bytes, &seconds) == 2) {
+                decoded = bytes;
+                inProcess.push_back(seconds);
+            }
+            if (!sz.empty())
+                test.add(run({sz, "t", chm}, false));
+
+            // Extractions, each into a fresh folder of the same file system, in turn.
+            const fs::path mine = scratch / ("plovik-bench-" + std::to_string(::getpid()));
+            const fs::path other = scratch / ("7z-bench-" + std::to_string(::getpid()));
+            for (const fs::path& p : {mine, other})
+                fs::remove_all(p);
+            const Child x = run({self, "--extract-only", chm, mine.string()}, true);
+            extract.add(x);
+            written = x.output;
+            fs::remove_all(mine);
+            const Child s = run({self, "--stream-extract", chm, mine.string()}, true);
+            stream.add(s);
+            streamed = s.output;
+            fs::remove_all(mine);
+            if (!sz.empty())
+                extract7.add(run({sz, "x", "-y", "-o" + other.string(), chm}, false));
+            fs::remove_all(other);
+        }
+        const double mb = decoded / 1e6;
+        const auto rate = [mb](double s) { return s > 0 ? mb / s : 0; };
+        std::printf("\n%s (%s): %.1f MB compressed, %.1f MB decoded\n", chm.c_str(),
+                    fileSystemOf(fs::path(chm).parent_path()).c_str(), fs::file_size(chm) / 1e6,
+                    mb);
+        std::printf("  %-28s %8.3f s %6.0f MB/s  peak %6.1f MB%s\n", "decode   plovik (process)",
+                    decode.time(), rate(decode.time()), decode.peak(),
+                    decode.failed ? "  FAILED" : "");
+        std::printf("  %-28s %8.3f s %6.0f MB/s\n", "         plovik (decoding)", median(inProcess),
+                    rate(median(inProcess)));
+        if (!sz.empty()) {
+            std::printf("  %-28s %8.3f s %6.0f MB/s  peak %6.1f MB\n",
+                        ("         " + sz + " t").c_str(), test.time(), rate(test.time()),
+                        test.peak());
+            std::printf("  %-28s %8.2f   (plovik/%s; below 1 is faster)\n", "         ratio",
+                        decode.time() / test.time(), sz.c_str());
+        }
+        std::printf("  %-28s %8.3f s               peak %6.1f MB%s  %s",
+                    "extract  plovik (extractChm)", extract.time(), extract.peak(),
+                    extract.failed ? "  FAILED" : "", written.c_str());
+        std::printf("  %-28s %8.3f s               peak %6.1f MB%s  %s",
+                    "         plovik (in order)", stream.time(), stream.peak(),
+                    stream.failed ? "  FAILED" : "", streamed.c_str());
+        if (!sz.empty()) {
+            std::printf("  %-28s %8.3f s               peak %6.1f MB\n",
+                        ("         " + sz + " x").c_str(), extract7.time(), extract7.peak());
+            std::printf("  %-28s %8.2f   extractChm, %.2f in order (plovik/%s)\n", "         ratio",
+                        extract.time() / extract7.time(), stream.time() / extract7.time(),
+                        sz.c_str());
+        }
+    }
+    return 0;
 }
 
 // Where bench/fetch-inputs.sh keeps lcl.chm, else an older hand-made copy.
@@ -100,84 +366,45 @@ std::string defaultLcl() {
 int main(int argc, char** argv) {
     setDiagnosticSink(&silentSink());
     std::vector<std::string> args(argv + 1, argv + argc);
-    int rounds = 3;
-    if (args.size() >= 2 && args[0] == "--rounds") {
-        rounds = std::max(1, std::atoi(args[1].c_str()));
-        args.erase(args.begin(), args.begin() + 2);
-    }
-    const std::string lcl = defaultLcl();
 
-    if (!args.empty() && args[0] == "--extract-only" && args.size() == 3) {
+    if (args.size() == 2 && args[0] == "--decode-only") {
+        double seconds = 0, cpu = 0;
+        std::uint64_t bytes = 0;
+        if (!decodeAll(args[1], seconds, cpu, bytes))
+            return 1;
+        std::printf("decoded %llu bytes in %.4f s (%.4f s CPU): %.0f MB/s\n",
+                    static_cast<unsigned long long>(bytes), seconds, cpu, bytes / seconds / 1e6);
+        return 0;
+    }
+    if (args.size() == 3 && (args[0] == "--extract-only" || args[0] == "--stream-extract")) {
         std::string folder = args[2];
         if (folder.back() != '/')
             folder += '/';
         fs::create_directories(folder);
         std::size_t written = 0;
         const auto start = Clock::now();
-        const bool ok = extractOnce(args[1], folder, written);
-        std::printf("extracted %zu files in %.3f s%s\n", written, since(start),
-                    ok ? "" : " (with failures)");
+        const bool ok = args[0] == "--extract-only" ? extractOnce(args[1], folder, written)
+                                                    : streamExtractOnce(args[1], folder, written);
+        std::printf("(%zu files, %.3f s inside%s)\n", written, since(start),
+                    ok ? "" : ", with failures");
         return ok ? 0 : 1;
     }
-    if (!args.empty() && args[0] == "--decode-only" && args.size() == 2) {
-        double seconds = 0;
-        std::uint64_t bytes = 0;
-        if (!decodeAll(args[1], seconds, bytes))
-            return 1;
-        std::printf("decoded %llu bytes in %.3f s: %.0f MB/s\n",
-                    static_cast<unsigned long long>(bytes), seconds, bytes / seconds / 1e6);
-        return 0;
-    }
 
-    const std::string chmPath = !args.empty() ? args[0] : lcl;
-    const fs::path scratch = args.size() > 1 ? fs::path(args[1]) : fs::temp_directory_path();
-    if (!fs::exists(chmPath)) {
-        std::fprintf(stderr, "no such file: %s\n", chmPath.c_str());
-        return 1;
-    }
-    const std::string sz = sevenZip();
-
-    std::vector<double> decode, sevenTest, ours, theirs;
-    std::uint64_t decodedBytes = 0;
-    std::size_t written = 0;
-    for (int r = 0; r < rounds; ++r) {
-        double seconds = 0;
-        decodeAll(chmPath, seconds, decodedBytes);
-        decode.push_back(seconds);
-        if (!sz.empty())
-            sevenTest.push_back(timedShell(sz + " t '" + chmPath + "' >/dev/null"));
-
-        // Extraction, each into a fresh folder of the same file system, in turn.
-        const fs::path mine = scratch / ("plovik-bench-" + std::to_string(r));
-        const fs::path other = scratch / ("7z-bench-" + std::to_string(r));
-        fs::remove_all(mine);
-        fs::remove_all(other);
-        fs::create_directories(mine);
-        std::system("sync");
-        auto start = Clock::now();
-        extractOnce(chmPath, mine.string() + "/", written);
-        ours.push_back(since(start));
-        if (!sz.empty()) {
-            std::system("sync");
-            theirs.push_back(
-                timedShell(sz + " x -y -o'" + other.string() + "' '" + chmPath + "' >/dev/null"));
+    int rounds = 5;
+    std::optional<fs::path> scratch;
+    std::vector<std::string> chms;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--rounds" && i + 1 < args.size()) {
+            rounds = std::max(1, std::atoi(args[++i].c_str()));
+        } else if (args[i] == "--scratch" && i + 1 < args.size()) {
+            scratch = args[++i];
+        } else {
+            chms.push_back(args[i]);
         }
-        fs::remove_all(mine);
-        fs::remove_all(other);
     }
-
-    const double mb = decodedBytes / 1e6;
-    std::printf("%s: %zu files written, %.1f MB decoded, %d rounds (median)\n", chmPath.c_str(),
-                written, mb, rounds);
-    std::printf("  decode  plovik %.3f s  %6.0f MB/s\n", median(decode), mb / median(decode));
-    if (!sevenTest.empty()) {
-        std::printf("  decode  %s t  %.3f s  %6.0f MB/s (whole command)\n", sz.c_str(),
-                    median(sevenTest), mb / median(sevenTest));
-    }
-    std::printf("  extract plovik %.3f s\n", median(ours));
-    if (!theirs.empty()) {
-        std::printf("  extract %s x  %.3f s   ratio plovik/7z %.2f\n", sz.c_str(), median(theirs),
-                    median(ours) / median(theirs));
-    }
-    return 0;
+    if (chms.empty())
+        chms.push_back(defaultLcl());
+    if (!scratch)
+        scratch = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    return compare(chms, rounds, *scratch);
 }

@@ -1,13 +1,40 @@
 // Feeds arbitrary bytes to the container reader the way extraction uses it: open, walk the
-// directory, read the section list, and fetch every entry (which decodes the compressed section).
+// directory, read the section list, and fetch every entry (which decodes the compressed section
+// from the reset point at or before each object). Then hands the compressed section's objects
+// their bytes in one pass, which must answer each object once, with bytes of its length.
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
+#include "chm/SectionReader.h"
 #include "platform/OutputFolder.h"
+
+namespace {
+
+class CountingSink final : public plovik::SectionObjectSink {
+public:
+    explicit CountingSink(std::size_t objects) : answers(objects, 0) {}
+    void objectReady(const plovik::SectionObject& object, std::string_view bytes) override {
+        if (bytes.size() != object.length)
+            __builtin_trap();
+        for (char c : bytes)
+            total += static_cast<unsigned char>(c);
+        ++answers[object.tag];
+    }
+    void objectFailed(const plovik::SectionObject& object, const plovik::LzxResult& why) override {
+        if (why.ok() || why.reason().empty())
+            __builtin_trap();
+        ++answers[object.tag];
+    }
+    std::vector<int> answers;
+    std::size_t total = 0;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     plovik::setDiagnosticSink(&plovik::silentSink());
@@ -32,6 +59,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string copy;
     if (!chm->entries.empty())
         retrieveObject(*chm, chm->entries.front().name, copy);
+
+    for (std::size_t s = 0; s < chm->sections.size(); ++s) {
+        if (!chm->sections[s].compressed)
+            continue;
+        auto reader = SectionReader::open(*chm, s);
+        if (!reader)
+            continue;
+        std::vector<SectionObject> objects;
+        for (std::size_t i = 0; i < chm->entries.size(); ++i) {
+            const ChmEntry& e = chm->entries[i];
+            if (e.section == s)
+                objects.push_back({e.offset, e.length, objects.size()});
+        }
+        CountingSink sink(objects.size());
+        deliverSectionObjects(*reader, objects, sink);
+        for (int n : sink.answers) {
+            if (n != 1)
+                __builtin_trap();  // every object answered exactly once
+        }
+        total += sink.total;
+    }
     closeChm(*chm);
     return total == 0xFFFFFFFF ? 1 : 0;
 }

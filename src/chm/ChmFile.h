@@ -30,22 +30,25 @@ struct ChmEntry {
     bool isFolder() const { return !name.empty() && name.back() == '/'; }
 };
 
+class DecodedSection;  // ObjectRetrieval.cpp
+
+// Decoded bytes a compressed section keeps for later retrievals, at most, unless its cacheLimit
+// says otherwise.
+inline constexpr std::size_t kDecodedCacheBytes = std::size_t{8} << 20;
+
 // One content section.
 struct ChmSection {
     std::string name;              // low byte of each UTF-16 unit, up to the first NUL
     std::uint64_t baseOffset = 0;  // where a plain section's bytes start within section 0
     bool compressed = false;       // named exactly "MSCompressed"
 
-    // ---- the decoded bytes of a compressed section, filled on first use ----
-    bool decodeAttempted = false;  // decoded (or failed to) once; never again
-    std::unique_ptr<std::uint8_t[]> data;
-    std::uint64_t length = 0;       // the uncompressed length the section claims
-    std::uint64_t validLength = 0;  // leading bytes that decoded correctly
-
-    // True when [offset, offset + count) lies within the bytes that decoded correctly.
-    bool holds(std::uint64_t offset, std::uint64_t count) const {
-        return offset <= validLength && count <= validLength - offset;
-    }
+    // ---- a compressed section, set up at the first request for one of its objects ----
+    bool decodeAttempted = false;  // set up (or failed to) once; never again
+    std::uint64_t length = 0;      // the uncompressed length the section claims
+    // The section's reader and the decoded bytes kept for later requests (a bounded cache);
+    // null when the section cannot be decoded at all.
+    std::shared_ptr<DecodedSection> decoded;
+    std::size_t cacheLimit = kDecodedCacheBytes;  // decoded bytes kept, at most
 };
 
 struct ChmFile {
@@ -93,18 +96,26 @@ int readSectionNames(ChmFile& chm);
 // The first entry, in directory order, whose name equals `name` byte for byte; null when none.
 const ChmEntry* findEntry(const std::vector<ChmEntry>& entries, std::string_view name);
 
-// The bytes of one object: a view into the section's decoded bytes, or into `storage` for an
-// object read from the file. Valid until the next retrieval with the same ObjectBytes or until
-// the container closes.
+// The bytes of one object: a view into decoded bytes that `keep` holds, or into `storage` for an
+// object read from the file or pieced together. Valid until the next retrieval with the same
+// ObjectBytes.
 struct ObjectBytes {
     std::string_view bytes;
     std::string storage;
+    std::shared_ptr<const void> keep;
 };
 
 // 0 with the object's bytes, or -1 when it cannot be had whole: absent, in a section that does
-// not exist, beyond the file, or (partly) beyond what its compressed section decoded.
+// not exist, beyond the file, or (partly) in a reset interval of its compressed section that
+// could not be decoded. A compressed object is decoded from the reset point at or before it;
+// recently decoded bytes are kept (ChmSection::cacheLimit) for the objects after it.
 int retrieveEntry(ChmFile& chm, const ChmEntry& entry, ObjectBytes& out);
 int retrieveObject(ChmFile& chm, std::string_view name, std::string& out);
+
+// The object named `name`, read plainly from section 0 whatever section 0 is called: the storage
+// objects that describe the other sections. 0, or -1 when there is no such object in section 0
+// or it lies beyond the file.
+int readSectionZeroObject(ChmFile& chm, std::string_view name, ObjectBytes& out);
 
 // Releases the file, the tables and every decoded section. The destructor does it too.
 void closeChm(ChmFile& chm);

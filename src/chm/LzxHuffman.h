@@ -38,7 +38,6 @@ struct LzxHuffmanTable {
                 return false;
             ++codeCount[lengths[s]];
         }
-        std::memset(fast, 0, sizeof fast);
         codeCount[0] = 0;
         std::int64_t unused = 1;
         unsigned total = 0;
@@ -48,8 +47,10 @@ struct LzxHuffmanTable {
                 return false;
             total += codeCount[len];
         }
-        if (total == 0)
+        if (total == 0) {
+            std::memset(fast, 0, sizeof fast);
             return true;
+        }
         if (unused != 0)
             return false;
 
@@ -67,16 +68,27 @@ struct LzxHuffmanTable {
             if (lengths[s])
                 sorted[next[lengths[s]]++] = static_cast<std::uint16_t>(s);
         }
+        // Canonical codes take the table's cells in order: each code of up to TableBits bits
+        // the 2^(TableBits - length) cells it begins, one after the other, and the prefixes of
+        // the longer codes the cells after them.
+        std::uint16_t* cell = fast;
         for (unsigned len = 1; len <= TableBits; ++len) {
             const unsigned span = 1u << (TableBits - len);
+            const std::uint16_t* symbol = sorted + symbolStart[len];
             for (unsigned k = 0; k < codeCount[len]; ++k) {
-                const unsigned symbol = sorted[symbolStart[len] + k];
-                const auto entry = static_cast<std::uint16_t>((symbol << 5) | len);
-                std::uint16_t* cell = fast + ((firstCode[len] + k) << (TableBits - len));
-                for (unsigned i = 0; i < span; ++i)
-                    cell[i] = entry;
+                const auto entry = static_cast<std::uint16_t>((symbol[k] << 5) | len);
+                if (span >= 4) {
+                    const std::uint64_t four = entry * 0x0001000100010001ull;
+                    for (unsigned i = 0; i < span; i += 4)
+                        std::memcpy(cell + i, &four, 8);
+                } else {
+                    for (unsigned i = 0; i < span; ++i)
+                        cell[i] = entry;
+                }
+                cell += span;
             }
         }
+        std::memset(cell, 0, static_cast<std::size_t>(fast + (1u << TableBits) - cell) * 2);
         return true;
     }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "chm/LzxDecoder.h"
@@ -31,6 +32,35 @@ Decoded decode(std::string_view stream, int windowBits, std::uint64_t resetBytes
     if (d.produced)
         d.bytes.assign(reinterpret_cast<const char*>(output.data()), d.produced);
     return d;
+}
+
+// What the streaming interface handed out: each piece, and how it ended.
+struct Streamed {
+    LzxResult result;
+    std::vector<std::pair<std::uint64_t, std::string>> pieces;  // offset, bytes
+    std::string bytes;                                          // all pieces in order
+};
+
+Streamed stream(std::string_view compressed, int windowBits, std::uint64_t resetBytes,
+                std::uint64_t length, std::uint64_t fromOutput = 0, std::uint64_t fromInput = 0) {
+    auto decoder = std::make_unique<LzxDecoder>();
+    Streamed s;
+    s.result = lzxConfigure(*decoder, windowBits, resetBytes, length);
+    if (!s.result.ok())
+        return s;
+    LzxMemoryInput input(reinterpret_cast<const std::uint8_t*>(compressed.data()),
+                         compressed.size());
+    lzxStartAt(*decoder, input, fromOutput, fromInput);
+    LzxPiece piece;
+    for (;;) {
+        s.result = lzxNextPiece(*decoder, piece);
+        if (!s.result.ok() || piece.size == 0)
+            break;
+        s.pieces.emplace_back(piece.offset,
+                              std::string(reinterpret_cast<const char*>(piece.data), piece.size));
+        s.bytes += s.pieces.back().second;
+    }
+    return s;
 }
 
 // Decodes what the encoder made with the same window and reset interval and expects its bytes.
@@ -331,6 +361,196 @@ TEST(LzxDecoder, MatchBeforeTheStartIsAFormatError) {
     Decoded d = decode(patched, 16, 0, 6);
     EXPECT_EQ(d.result, kLzxFormatError);
     EXPECT_EQ(d.produced, 0u);
+}
+
+// The streaming interface hands out one reset interval at a time, and any interval decodes the
+// same from its own reset point (where the reset table says its bits begin) as on the way there.
+TEST(LzxStreaming, PiecesAreResetIntervalsThatDecodeAloneToTheSameBytes) {
+    std::string data = text(400000, 31) + noise(30000, 32) + text(70000, 33);
+    for (std::size_t i = 0; i + 5 < data.size(); i += 1013)
+        data[i] = '\xE8';
+    for (std::uint32_t e8 : {0u, 3000000u}) {
+        SCOPED_TRACE(e8);
+        LzxOptions options;
+        options.resetIntervalFrames = 2;
+        options.e8FileSize = e8;
+        options.greedyBlockTypes = {LzxBlockType::Verbatim, LzxBlockType::AlignedOffset,
+                                    LzxBlockType::Uncompressed};
+        const LzxStream s = encodeGreedy(data, options);
+        ASSERT_TRUE(s.ok) << s.error;
+        const Streamed all = stream(s.compressed, 16, 65536, data.size());
+        ASSERT_TRUE(all.result.ok()) << all.result.reason();
+        ASSERT_TRUE(all.bytes == data);
+        ASSERT_EQ(all.pieces.size(), (data.size() + 65535) / 65536);
+        for (std::size_t k = 0; k < all.pieces.size(); ++k) {
+            EXPECT_EQ(all.pieces[k].first, k * 65536);
+            const Streamed alone =
+                stream(s.compressed, 16, 65536, data.size(), k * 65536, s.frameOffsets[2 * k]);
+            ASSERT_TRUE(alone.result.ok()) << k << ": " << alone.result.reason();
+            ASSERT_FALSE(alone.pieces.empty());
+            EXPECT_EQ(alone.pieces[0], all.pieces[k]) << k;
+        }
+    }
+}
+
+// An interval much longer than the window is handed out in parts, each a window's length behind
+// the decoding position, with E8 translation undone on frames no match can reach any more.
+TEST(LzxStreaming, LongIntervalsComeOutAWindowBehind) {
+    std::string data = text(1200000, 41);
+    for (std::size_t i = 0; i + 5 < data.size(); i += 301)
+        data[i] = '\xE8';
+    LzxOptions options;
+    options.windowBits = 15;
+    options.resetIntervalFrames = 32;  // 1 MiB, 32 times the window
+    options.e8FileSize = 20000000;
+    const LzxStream s = encodeGreedy(data, options);
+    ASSERT_TRUE(s.ok) << s.error;
+    const Streamed all = stream(s.compressed, 15, 32 * 32768, data.size());
+    ASSERT_TRUE(all.result.ok()) << all.result.reason();
+    EXPECT_TRUE(all.bytes == data);
+    EXPECT_GT(all.pieces.size(), 4u);
+    std::uint64_t at = 0;
+    for (const auto& [offset, bytes] : all.pieces) {
+        EXPECT_EQ(offset, at);
+        EXPECT_LE(bytes.size(), 32768u + kLzxSlideBytes);
+        at += bytes.size();
+    }
+}
+
+// More input than one chunk of the decoder's input buffer, and an input that stops delivering.
+TEST(LzxStreaming, InputIsReadInChunksAndAFailedReadEndsTheStream) {
+    const std::string data = noise(400000, 51) + text(300000, 52);
+    LzxOptions options;
+    options.resetIntervalFrames = 4;
+    options.greedyBlockTypes = {LzxBlockType::Verbatim, LzxBlockType::Uncompressed};
+    const LzxStream s = encodeGreedy(data, options);
+    ASSERT_TRUE(s.ok) << s.error;
+    ASSERT_GT(s.compressed.size(), 3 * kLzxInputChunk);
+    const Streamed all = stream(s.compressed, 16, 4 * 32768, data.size());
+    ASSERT_TRUE(all.result.ok()) << all.result.reason();
+    EXPECT_TRUE(all.bytes == data);
+
+    class Failing final : public LzxInput {
+    public:
+        explicit Failing(const std::string& bytes) : bytes_(bytes) {}
+        std::uint64_t size() const override { return bytes_.size(); }
+        bool read(std::uint64_t offset, std::uint8_t* to, std::size_t count) override {
+            if (offset + count > 200000)
+                return false;
+            std::memcpy(to, bytes_.data() + offset, count);
+            return true;
+        }
+
+    private:
+        const std::string& bytes_;
+    } failing(s.compressed);
+    auto decoder = std::make_unique<LzxDecoder>();
+    ASSERT_TRUE(lzxConfigure(*decoder, 16, 4 * 32768, data.size()).ok());
+    lzxStartAt(*decoder, failing, 0, 0);
+    LzxPiece piece;
+    std::string got;
+    LzxResult r;
+    while ((r = lzxNextPiece(*decoder, piece)).ok() && piece.size)
+        got.append(reinterpret_cast<const char*>(piece.data), piece.size);
+    EXPECT_EQ(r.status(), LzxStatus::truncated);
+    EXPECT_EQ(r.code(), kLzxDataError);
+    EXPECT_LT(got.size(), data.size());
+    EXPECT_TRUE(got == data.substr(0, got.size()));
+}
+
+// A failure is a value: its status, the older code, and a reason with the numbers; it sticks
+// until the decoder starts again at a reset point.
+TEST(LzxStreaming, FailuresAreStickyAndSayWhatWentWrong) {
+    // A match offset patched beyond the 32 KiB window.
+    auto b = block(LzxBlockType::Uncompressed, lzxLiterals("abc"));
+    b.repeatedOffsets = std::array<std::uint32_t, 3>{3, 1, 1};
+    auto w = block(LzxBlockType::Verbatim, {LzxToken::repeat(3, 0)});
+    LzxOptions options;
+    options.windowBits = 15;
+    const LzxStream s = encodeLzx({b, w}, options);
+    ASSERT_TRUE(s.ok) << s.error;
+    std::string far = s.compressed;
+    const std::size_t r0 = far.find(std::string("\x03\x00\x00\x00\x01\x00\x00\x00", 8));
+    ASSERT_NE(r0, std::string::npos);
+    far[r0] = '\x70';
+    far[r0 + 1] = '\x11';
+    far[r0 + 2] = '\x01';  // 70000
+    auto decoder = std::make_unique<LzxDecoder>();
+    ASSERT_TRUE(lzxConfigure(*decoder, 15, 0, 6).ok());
+    LzxMemoryInput input(reinterpret_cast<const std::uint8_t*>(far.data()), far.size());
+    lzxStartAt(*decoder, input, 0, 0);
+    LzxPiece piece;
+    const LzxResult r = lzxNextPiece(*decoder, piece);
+    EXPECT_EQ(r.status(), LzxStatus::formatError);
+    EXPECT_EQ(r.code(), kLzxFormatError);
+    EXPECT_EQ(r.reason(), "frame 0 at output 3: match offset 70000 beyond window 32768");
+    EXPECT_EQ(piece.size, 0u);
+    EXPECT_EQ(lzxNextPiece(*decoder, piece).reason(), r.reason());
+    // Starting again clears it; the good stream then decodes.
+    LzxMemoryInput good(reinterpret_cast<const std::uint8_t*>(s.compressed.data()),
+                        s.compressed.size());
+    EXPECT_TRUE(lzxStartAt(*decoder, good, 0, 0).ok());
+    ASSERT_TRUE(lzxNextPiece(*decoder, piece).ok());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(piece.data), piece.size), "abcabc");
+
+    // A block type that does not exist, and a stream cut short.
+    std::string badType = s.compressed;
+    badType[1] = static_cast<char>(badType[1] | 0x70);  // header bit 0, type 111
+    Streamed t = stream(badType, 15, 0, 6);
+    EXPECT_EQ(t.result.status(), LzxStatus::dataError);
+    EXPECT_EQ(t.result.reason(), "frame 0 at output 0: block type 7 is none of 1, 2, 3");
+    Streamed cut = stream(s.compressed.substr(0, 4), 15, 0, 6);
+    EXPECT_EQ(cut.result.status(), LzxStatus::truncated);
+    EXPECT_EQ(cut.result.reason(),
+              "frame 0 at output 0: uncompressed block header at input byte 4 runs past the "
+              "input's end at 4");
+    EXPECT_EQ(LzxResult().code(), kLzxOk);
+    EXPECT_EQ(LzxResult(LzxStatus::noMemory, "x").code(), kLzxNoMemory);
+
+    auto unconfigured = std::make_unique<LzxDecoder>();
+    EXPECT_EQ(lzxConfigure(*unconfigured, 22, 0, 10).status(), LzxStatus::formatError);
+    EXPECT_EQ(lzxStartAt(*unconfigured, good, 0, 0).status(), LzxStatus::formatError);
+    EXPECT_EQ(lzxNextPiece(*unconfigured, piece).status(), LzxStatus::formatError);
+}
+
+// Every reset point must be a block boundary, and no match may reach back over one: otherwise an
+// interval could not be decoded from its own start.
+TEST(LzxStreaming, BlocksAndMatchesDoNotCrossResetPoints) {
+    // One block (declared up to the end of its last frame), made for resets every 128 KiB, read
+    // with resets every 64 KiB.
+    const std::string t = text(100000, 61);
+    LzxOptions options;
+    options.resetIntervalFrames = 4;
+    const LzxStream s = encodeLzx({block(LzxBlockType::Verbatim, lzxLiterals(t))}, options);
+    ASSERT_TRUE(s.ok) << s.error;
+    const Streamed longBlock = stream(s.compressed, 16, 65536, t.size());
+    EXPECT_EQ(longBlock.result.status(), LzxStatus::dataError);
+    EXPECT_EQ(longBlock.result.reason(),
+              "frame 0 at output 0: block of 131072 bytes runs past the reset point at 65536");
+    EXPECT_TRUE(stream(s.compressed, 16, 4 * 32768, t.size()).bytes == t);
+
+    // After the reset at 32 KiB an uncompressed block sets R0 = 3; patched to 100, the repeat
+    // after it reaches 97 bytes into the interval before.
+    std::vector<LzxBlock> script;
+    script.push_back(block(LzxBlockType::Verbatim, lzxLiterals(t.substr(0, 32768))));
+    auto raw = block(LzxBlockType::Uncompressed, lzxLiterals("abc"));
+    raw.repeatedOffsets = std::array<std::uint32_t, 3>{3, 1, 1};
+    script.push_back(raw);
+    script.push_back(block(LzxBlockType::Verbatim, {LzxToken::repeat(3, 0)}));
+    LzxOptions everyFrame;
+    everyFrame.resetIntervalFrames = 1;
+    const LzxStream r = encodeLzx(script, everyFrame);
+    ASSERT_TRUE(r.ok) << r.error;
+    std::string patched = r.compressed;
+    const std::size_t r0 = patched.find(std::string("\x03\x00\x00\x00\x01\x00\x00\x00", 8));
+    ASSERT_NE(r0, std::string::npos);
+    patched[r0] = 100;
+    const Streamed reach = stream(patched, 16, 32768, r.decoded.size());
+    EXPECT_EQ(reach.result.status(), LzxStatus::formatError);
+    EXPECT_EQ(reach.result.reason(),
+              "frame 1 at output 32771: match offset 100 reaches before the reset point at 32768 "
+              "(3 bytes back)");
+    EXPECT_EQ(reach.bytes, t.substr(0, 32768));  // the interval before is whole
 }
 
 }  // namespace

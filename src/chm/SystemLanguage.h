@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace plovik {
@@ -20,5 +21,17 @@ std::optional<std::uint32_t> languageOfSystemObject(std::string_view systemBytes
 
 // The same for an open help file; nullopt also when it has no #SYSTEM or it cannot be read.
 std::optional<std::uint32_t> systemLanguageOf(ChmFile& chm);
+
+// The text of one record of the #SYSTEM bytes (code 2: the default topic; 3: the title), up to
+// its first NUL; nullopt when there is no whole record of that code.
+std::optional<std::string_view> systemTextOfObject(std::string_view systemBytes,
+                                                   std::uint16_t code);
+
+// What a help's #SYSTEM says of it beyond its language; empty where it says nothing.
+struct SystemTexts {
+    std::string defaultTopic;  // the page the help viewer opens first, as written
+    std::string title;
+};
+SystemTexts systemTextsOf(ChmFile& chm);
 
 }  // namespace plovik

@@ -1,4 +1,4 @@
-// The table-of-contents reader: one pass over the .hhc's lines, counting open lists, collecting
+// The table-of-contents reader: one pass over the .hhc's tags, counting open lists, collecting
 // the PARAMs of each OBJECT into a node, then a pass that gives every node its parent.
 
 #include <algorithm>
@@ -24,11 +24,16 @@ std::string fileNamePart(std::string_view chmPath) {
 
 // A LOCAL value as a path in the output folder. Links of the form "ms-its:FILE::/PATH" keep PATH
 // when FILE is this help file; a link into another help file (or one that names no path) has no
-// page in this site, and its node is dropped: the result is false. Other links are relative to
+// page in this site, and its node is dropped: the result is false. A link that would run script
+// is no page either: the node stays, as a heading without a link. Other links are relative to
 // the contents file, which matters when it stands in a subfolder.
 bool normaliseLocal(std::string_view value, std::string_view chmFileName,
                     std::string_view contentsFolder, std::string& local) {
     constexpr std::string_view kScheme = "ms-its:";
+    if (isScriptLink(value)) {
+        local.clear();
+        return true;
+    }
     if (startsWithIgnoreAsciiCase(value, kScheme)) {
         const std::size_t sep = value.find("::/", kScheme.size());
         if (sep == std::string_view::npos)
@@ -100,55 +105,55 @@ void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_vi
     nodes.clear();
     startPage.clear();
 
-    bool inBody = false;
     bool inObject = false;
     bool keep = true;
     int level = 0;
     int nextId = 0;
     SitemapNode node;
 
-    SitemapLineReader reader(hhcText);
-    while (reader.next()) {
-        if (reader.has("<BODY>") || reader.has("<HTML>"))
-            inBody = true;
-        if (reader.has("</BODY>") || reader.has("</HTML>")) {
-            inBody = false;
-            continue;
-        }
-        if (!inBody)
-            continue;
-
-        if (reader.has("<UL>"))
-            ++level;
-        if (reader.has("<OBJECT") && level > 0) {
-            inObject = true;
-            node = SitemapNode{};
-            node.level = level;
-            keep = true;  // each object decides for itself whether it links outside this help
-        }
-        if (inObject) {
-            constexpr std::string_view kParam = "<PARAM NAME=";
-            for (std::size_t at = reader.upper().find(kParam); at != std::string_view::npos;
-                 at = reader.upper().find(kParam, at + 1)) {
-                const ParamElement param = scanParamElement(reader.line().substr(at));
-                if (equalsIgnoreAsciiCase(param.name, "NAME")) {
-                    node.name = cutUtf8(param.value, kSitemapNameWidth);
-                } else if (equalsIgnoreAsciiCase(param.name, "LOCAL")) {
-                    keep = normaliseLocal(param.value, chmFileName, contentsFolder, node.local);
-                } else if (equalsIgnoreAsciiCase(param.name, "IMAGENUMBER")) {
-                    node.imageNumber = leadingInt(param.value);
+    SitemapTagReader reader(hhcText);
+    SitemapTag tag;
+    while (reader.next(tag)) {
+        switch (tag.kind) {
+            case SitemapTag::Kind::List:
+                ++level;
+                break;
+            case SitemapTag::Kind::ListEnd:
+                level = std::max(0, level - 1);
+                break;
+            case SitemapTag::Kind::Object:
+                // Objects outside every list (the site properties in the head) are no entries.
+                inObject = level > 0;
+                node = SitemapNode{};
+                node.level = level;
+                keep = true;  // each object decides for itself whether it links outside this help
+                break;
+            case SitemapTag::Kind::Param:
+                if (!inObject)
+                    break;
+                if (equalsIgnoreAsciiCase(tag.name, "Name")) {
+                    node.name = cutUtf8(sitemapText(tag.value), kSitemapNameWidth);
+                } else if (equalsIgnoreAsciiCase(tag.name, "Local")) {
+                    keep = normaliseLocal(sitemapText(tag.value), chmFileName, contentsFolder,
+                                          node.local);
+                } else if (equalsIgnoreAsciiCase(tag.name, "ImageNumber")) {
+                    node.imageNumber = leadingInt(tag.value);
                 }
-            }
+                break;
+            case SitemapTag::Kind::ObjectEnd:
+                if (inObject && keep) {
+                    node.id = nextId++;
+                    nodes.push_back(node);
+                }
+                inObject = false;
+                break;
+            case SitemapTag::Kind::End:
+                inObject = false;
+                level = 0;
+                break;
         }
-        if (reader.has("</UL>"))
-            --level;
-        if (reader.has("</OBJECT>")) {
-            inObject = false;
-            if (level > 0 && keep) {
-                node.id = nextId++;
-                nodes.push_back(node);
-            }
-        }
+        if (tag.kind == SitemapTag::Kind::End)
+            break;
     }
 
     assignParents(nodes);

@@ -8,6 +8,7 @@
 #include "pages/PageLinks.h"
 #include "pages/TableOfContents.h"
 #include "templating/TemplateFiller.h"
+#include "text/HtmlEntities.h"
 
 namespace plovik {
 
@@ -51,22 +52,25 @@ void appendTreeItems(const std::vector<SitemapNode>& nodes, int layout,
         const std::string j = std::to_string(k);
         auto children = childrenOf.find(node.id);
         const bool hasChildren = children != childrenOf.end();
+        // Names and locals are text: escaped, they stay text in the page whatever they hold.
+        const std::string name = escapeHtml(node.name);
         // A web address in the tree is not a path in the site: nothing goes in front of it.
-        const std::string& prefix = isExternalLink(node.local) ? std::string() : rootPrefix;
+        const std::string href =
+            (isExternalLink(node.local) ? std::string() : rootPrefix) + escapeHtml(node.local);
         std::string line;
         if (!node.local.empty() && hasChildren) {
             line = "<li id=\"li_" + j + "\"><span class='folder' id='span_" + j + "'><a href='" +
-                   prefix + node.local + "' target='" + target + "'>" + node.name + "</a></span>";
+                   href + "' target='" + target + "'>" + name + "</a></span>";
         } else if (!node.local.empty()) {
-            line = "<li><span class='file' id='span_" + j + "'><a href='" + prefix + node.local +
-                   "' target='" + target + "'>" + node.name + "</a></span></li>";
+            line = "<li><span class='file' id='span_" + j + "'><a href='" + href + "' target='" +
+                   target + "'>" + name + "</a></span></li>";
         } else if (hasChildren) {
             line = "<li id=\"li_" + j + "\"><span class='folder' id='span_" + j +
-                   "'><a onclick=\"initTree(" + j + ");\" target='" + target + "'>" + node.name +
+                   "'><a onclick=\"initTree(" + j + ");\" target='" + target + "'>" + name +
                    "</a></span>";
         } else {
             line = "<li><span class='file' id='span_" + j + "'><a onclick=\"initTree(" + j +
-                   ");\" target='" + target + "'>" + node.name + "</a></span></li>";
+                   ");\" target='" + target + "'>" + name + "</a></span></li>";
         }
         lines.push_back(std::move(line));
         if (hasChildren) {

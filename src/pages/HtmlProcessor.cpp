@@ -9,6 +9,7 @@
 #include "pages/Progress.h"
 #include "pages/TocIndex.h"
 #include "platform/TextFile.h"
+#include "text/HtmlEntities.h"
 #include "text/PercentEscapes.h"
 
 namespace plovik {
@@ -133,7 +134,7 @@ bool CHtmlProcessor::BuildNavigationBar(const std::string& fullPath) {
         if (node < 0)
             return std::string();
         const std::string link =
-            linkFromPage(index.decoded(static_cast<std::size_t>(node)), relPath);
+            escapeHtml(linkFromPage(index.decoded(static_cast<std::size_t>(node)), relPath));
         return "<a href=\"" + link + "\"><img src=" + m_rootPrefix + "images/" + image +
                " border=0></a>" + after;
     };
@@ -174,8 +175,8 @@ bool CHtmlProcessor::BuildRelatedTopics(const std::string& fullPath) {
         const SitemapNode& node = nodes[k];
         if (node.local.empty())
             continue;
-        text += "&nbsp;&nbsp;<a href=\"" + linkFromPage(node.local, relPath) + "\">" + node.name +
-                "</a><br>";
+        text += "&nbsp;&nbsp;<a href=\"" + escapeHtml(linkFromPage(node.local, relPath)) + "\">" +
+                escapeHtml(node.name) + "</a><br>";
         linked = true;
     }
     if (!linked) {

@@ -20,6 +20,10 @@ class LinkRepair;
 class Progress;
 class TocIndex;
 
+// The text between a page's title tags, as HTML (at most 259 bytes), or nullopt when it has no
+// whole title element.
+std::optional<std::string> titleOfPage(std::string_view page);
+
 class CHtmlProcessor {
 public:
     CHtmlProcessor(const PageOptions& options, Progress& progress);

@@ -1,6 +1,6 @@
-// The keyword-index reader. Simpler than the contents reader: no list nesting, and one PARAM per
-// line, read only when it starts the line.
+// The keyword-index reader: the .hhk's tags, with the nesting of its lists for sub-keywords.
 
+#include "pages/PageLinks.h"
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
 #include "text/AsciiCase.h"
@@ -8,41 +8,83 @@
 
 namespace plovik {
 
-bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
-                    std::string_view indexFolder) {
-    bool inBody = false;
+std::vector<IndexKeyword> ParseIndexKeywords(std::string_view hhkText,
+                                             std::string_view indexFolder) {
+    std::vector<IndexKeyword> keywords;
+    std::vector<int> open;  // positions of the keywords whose lists are open, by level
+    int level = 0;
     bool inObject = false;
-    IndexEntry entry;
+    bool named = false;        // the object's first Name (the keyword) has been read
+    std::string pendingTitle;  // a Name waiting for its Local
+    bool titlePending = false;
+    IndexKeyword entry;
 
-    SitemapLineReader reader(hhkText);
-    while (reader.next()) {
-        if (reader.has("<BODY>"))
-            inBody = true;
-        if (reader.has("</BODY>")) {
-            inBody = false;
-            continue;
-        }
-        if (!inBody)
-            continue;
+    auto local = [&](std::string_view value) {
+        const std::string text = sitemapText(value);
+        if (isScriptLink(text))
+            return std::string();
+        return cutUtf8(fromSitemapFolder(text, indexFolder), kSitemapNameWidth);
+    };
 
-        if (reader.has("<OBJECT")) {
-            entry = IndexEntry{};
-            inObject = true;
-        }
-        if (reader.has("</OBJECT>")) {
-            indexList.push_back(entry);
-            inObject = false;
-            continue;
-        }
-        if (inObject && reader.has("<PARAM NAME=")) {
-            const ParamElement param = scanParamElement(reader.line());
-            if (equalsIgnoreAsciiCase(param.name, "NAME"))
-                entry.keyword = cutUtf8(param.value, kSitemapNameWidth);
-            else if (equalsIgnoreAsciiCase(param.name, "LOCAL"))
-                entry.page =
-                    cutUtf8(fromSitemapFolder(param.value, indexFolder), kSitemapNameWidth);
+    SitemapTagReader reader(hhkText);
+    SitemapTag tag;
+    while (reader.next(tag)) {
+        switch (tag.kind) {
+            case SitemapTag::Kind::List:
+                ++level;
+                break;
+            case SitemapTag::Kind::ListEnd:
+                level = std::max(0, level - 1);
+                break;
+            case SitemapTag::Kind::Object:
+                inObject = level > 0;
+                entry = IndexKeyword{};
+                entry.level = level;
+                named = false;
+                titlePending = false;
+                break;
+            case SitemapTag::Kind::Param:
+                if (!inObject)
+                    break;
+                if (equalsIgnoreAsciiCase(tag.name, "Name")) {
+                    std::string text = cutUtf8(sitemapText(tag.value), kSitemapNameWidth);
+                    if (!named) {
+                        entry.keyword = std::move(text);
+                        named = true;
+                    } else {
+                        pendingTitle = std::move(text);
+                        titlePending = true;
+                    }
+                } else if (equalsIgnoreAsciiCase(tag.name, "Local")) {
+                    entry.topics.push_back(
+                        {titlePending ? pendingTitle : entry.keyword, local(tag.value)});
+                    titlePending = false;
+                } else if (equalsIgnoreAsciiCase(tag.name, "See Also")) {
+                    entry.seeAlso = cutUtf8(sitemapText(tag.value), kSitemapNameWidth);
+                }
+                break;
+            case SitemapTag::Kind::ObjectEnd:
+                if (!inObject)
+                    break;
+                inObject = false;
+                // The keyword it is nested under: the last one of a shallower level.
+                open.resize(static_cast<std::size_t>(entry.level), -1);
+                for (int up = entry.level - 1; up >= 1 && entry.parent < 0; --up)
+                    entry.parent = open[static_cast<std::size_t>(up - 1)];
+                open[static_cast<std::size_t>(entry.level - 1)] = static_cast<int>(keywords.size());
+                keywords.push_back(std::move(entry));
+                break;
+            case SitemapTag::Kind::End:
+                return keywords;
         }
     }
+    return keywords;
+}
+
+bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
+                    std::string_view indexFolder) {
+    for (const IndexKeyword& k : ParseIndexKeywords(hhkText, indexFolder))
+        indexList.push_back({k.keyword, k.topics.empty() ? std::string() : k.topics.front().page});
     return true;
 }
 

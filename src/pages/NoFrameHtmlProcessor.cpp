@@ -3,6 +3,7 @@
 
 #include "pages/NoFrameHtmlProcessor.h"
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,12 @@ bool containsUntitled(std::string_view title) {
 
 Outcome CNoFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
     SetTemplatePaths();
+    for (const auto& [path, given] :
+         {std::pair{m_headerFilePath, m_addHeader}, std::pair{m_footerFilePath, m_addFooter}}) {
+        std::error_code error;
+        if (!given && !std::filesystem::is_regular_file(path, error))
+            m_progress.log("\r\n" + path + " is missing: every page shows nothing in its place", 0);
+    }
     static const std::vector<std::string> kNoPages;
     const std::vector<std::string>& pages = m_pages ? *m_pages : kNoPages;
     const std::string* asked =
@@ -66,7 +73,7 @@ bool CNoFrameHtmlProcessor::SetTemplatePaths() {
     m_templatePath = m_templateFolder + "noframe.tpl";
     m_headerFilePath = m_templateFolder + "header.html";
     m_footerFilePath = m_templateFolder + "footor.html";
-    m_contentsPagePath = m_outputFolder + "HelpContent.html";
+    m_contentsPagePath = m_outputFolder + m_options.contentsPage;
     return true;
 }
 
@@ -87,8 +94,9 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     ExtractTitle(*page);
     if (containsUntitled(m_pageTitle))
         m_pageTitle.clear();
+    // The page's own title is HTML already; the contents' name is text.
     if (m_pageTitle.empty())
-        m_pageTitle = tocTitle;
+        m_pageTitle = escapeHtml(tocTitle);
     m_progress.log(".", 0);
 
     // Without its template the page would be replaced by nothing: it stays as extracted.
@@ -98,12 +106,13 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
 
     std::vector<PlaceholderPair> pairs;
     pairs.reserve(12);
-    // A part read from a file that is not there is left out: its placeholder stays in the page.
-    auto addFile = [&](std::string_view placeholder, CachedFile& file, const std::string& path) {
-        if (const std::string* content = file.get(path))
-            pairs.emplace_back(placeholder, *content);
-    };
     const std::string none;
+    // A part read from a file that is not there is empty (WriteSitePages has said which):
+    // no reader is shown a placeholder.
+    auto addFile = [&](std::string_view placeholder, CachedFile& file, const std::string& path) {
+        const std::string* content = file.get(path);
+        pairs.emplace_back(placeholder, content ? *content : none);
+    };
 
     if (m_addHeader)
         pairs.emplace_back("{header}", m_header ? *m_header : none);
@@ -120,7 +129,8 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     pairs.emplace_back("{rel_topics}", related ? *m_relatedTopics : none);
     pairs.emplace_back("{content}", *page);
     addFile("{tree}", m_contentsPage, m_contentsPagePath);
-    pairs.emplace_back("{title}", m_title);
+    const std::string title = escapeHtml(m_title);
+    pairs.emplace_back("{title}", title);
     pairs.emplace_back("{metatitle}", m_pageTitle);
     pairs.emplace_back("{metakeywords}", m_pageTitle);
     pairs.emplace_back("{metadescription}", m_pageTitle);

@@ -62,7 +62,7 @@ std::string linkToStoredName(std::string_view name) {
     for (char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte <= 0x20 || byte == 0x7F || c == '"' || c == '\'' || c == '%' || c == '#' ||
-            c == '?' || c == '<' || c == '>' || c == '&' || c == '\\')
+            c == '?' || c == '<' || c == '>' || c == '&' || c == '\\' || c == '+')
             appendPercentEscape(link, byte);
         else
             link += c;

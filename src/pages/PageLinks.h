@@ -27,7 +27,8 @@ std::string linkFromPage(std::string_view target, std::string_view relPath);
 bool isScriptLink(std::string_view link);
 
 // A stored file's name as a link from the site's root: the bytes a URL or an attribute cannot
-// hold as they are (blanks, quotes, '%', '#', '?', '<', '>', '&', control bytes) become %XX.
+// hold as they are (blanks, quotes, '%', '#', '?', '<', '>', '&', '+', '\\', control bytes)
+// become %XX. ('+' because a contents local reads it as a blank.)
 std::string linkToStoredName(std::string_view name);
 
 }  // namespace plovik

@@ -22,6 +22,9 @@ struct PageOptions {
     // The frame layout's left panel links to the keyword index and the search page.
     bool indexLink = true;
     bool searchLink = true;
+    // The generated contents page, relative to the output folder. The no-frame layout only pastes
+    // it into every page, so it may be given a name no file of the help has.
+    std::string contentsPage = "HelpContent.html";
     // Pages are UTF-8: whatever the build adds may make them need to say so.
     bool convertCharset = true;
     // Present exactly when the option is on.

@@ -3,6 +3,7 @@
 // lower-case one wherever each stands, because that is how the help files' own tools look for
 // them. A page is bytes: a NUL inside it is kept and searched past like any other byte.
 
+#include <optional>
 #include <string>
 
 #include "pages/HtmlProcessor.h"
@@ -48,19 +49,22 @@ bool CHtmlProcessor::RemoveText(std::string& page, std::string_view fragment) {
     return true;
 }
 
-bool CHtmlProcessor::ExtractTitle(const std::string& page) {
-    m_pageTitle.clear();
+std::optional<std::string> titleOfPage(std::string_view page) {
     const std::size_t start = findEither(page, "<TITLE>", "<title>");
     if (start == std::string::npos)
-        return false;
+        return std::nullopt;
     const std::size_t textStart = start + 7;
     // The end tag is looked for after the start tag: one standing before it closes nothing.
     const std::size_t end = findEither(page, "</TITLE>", "</title>", textStart);
     if (end == std::string::npos)
-        return false;
-    m_pageTitle =
-        cutUtf8(std::string_view(page).substr(textStart, end - textStart), kPageTitleWidth);
-    return true;
+        return std::nullopt;
+    return cutUtf8(page.substr(textStart, end - textStart), kPageTitleWidth);
+}
+
+bool CHtmlProcessor::ExtractTitle(const std::string& page) {
+    std::optional<std::string> title = titleOfPage(page);
+    m_pageTitle = title.value_or(std::string());
+    return title.has_value();
 }
 
 }  // namespace plovik

@@ -31,6 +31,13 @@ public:
     // The same on text already read in text mode; replaces whatever the table held.
     void ParseContentsText(std::string_view hhcText, std::string_view chmPath,
                            std::string_view contentsFolder = {});
+    // For a help without a contents file: its pages (relative to `outputFolder`, in directory
+    // order) as entries named by their titles, under an entry for each folder, folders and pages
+    // in the order they first come. The start page is `defaultTopic` (the help's own, as its
+    // #SYSTEM names it) when that is one of the pages, else the first page. Replaces whatever
+    // the table held.
+    void BuildFromPages(const std::vector<std::string>& pages, const std::string& outputFolder,
+                        std::string_view defaultTopic = {});
     // Copies startPage for the build's first topic. The help files' home platform turns its '/'
     // into its own separator here; on this platform '/' is the separator, so it stays.
     bool GetStartPage(std::string* out);
@@ -46,8 +53,16 @@ public:
     std::string TreeIdsScript() const;
 };
 
-// Appends one entry per index object of the .hhk text (already read in text mode).
-// `indexFolder` is the folder of the .hhk inside the site ("" at its root), as for the contents.
+// The keywords of the .hhk text (already read in text mode), in file order: each object inside a
+// list is one, its first Name the keyword, every following Name and Local pair a topic (a lone
+// Local a topic titled with the keyword), a "See Also" the keyword it leads to. Locals that would
+// run script lead nowhere. `indexFolder` is the folder of the .hhk inside the site ("" at its
+// root), as for the contents.
+std::vector<IndexKeyword> ParseIndexKeywords(std::string_view hhkText,
+                                             std::string_view indexFolder = {});
+
+// Appends one entry per keyword of the .hhk text: the keyword and its first topic's page (none
+// for a cross-reference).
 bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
                     std::string_view indexFolder = {});
 

@@ -161,6 +161,7 @@ PageOptions BuildJob::pageOptions() const {
     options.indexLink = buildIndex;
     options.searchLink = buildSearch;
     options.convertCharset = convertCharset;
+    options.contentsPage = contentsPage_;
     options.addHeader = addHeader;
     options.addFooter = addFooter;
     options.removeHeader = removeHeader;
@@ -204,6 +205,7 @@ BuildJob::Ending BuildJob::runStages() {
         contentsFileName = std::move(help.contentsFileName);
         indexFileName = std::move(help.indexFileName);
         fileList_ = std::move(help.fileList);
+        defaultTopic = std::move(help.defaultTopic);
         if (!summary.stopped && fileList_.empty())
             return fail(summary.failed > 0
                             ? "none of the " + std::to_string(summary.failed) +
@@ -220,18 +222,32 @@ BuildJob::Ending BuildJob::runStages() {
     LinkRepair* linkRepair = repair ? &*repair : nullptr;
     const LayoutTraits traits = traitsOf(layout);
 
+    // The no-frame layout's contents page lives only until every page holds the tree: it takes a
+    // name that no file of the help has, so that no page of the help is lost to it.
+    contentsPage_ = "HelpContent.html";
+    for (int n = 1; !traits.contentsPageStays && storedNameLike(fileList_, contentsPage_); ++n)
+        contentsPage_ = "HelpContent_" + std::to_string(n) + ".html";
+
     TableOfContents toc;
     std::string firstTopic;
-    if (!contentsFileName.empty()) {
+    if (!contentsFileName.empty() || !pageList.empty()) {
         stage(BuildStage::ContentsTree, 0);
-        log("\r\n\r\nbuild content tree......", 0);
-        toc.ParseContentsFile(outputFolder + contentsFileName, chmPath, folderOf(contentsFileName));
-        if (repair)
-            repair->repairContents(toc.nodes, toc.startPage, contentsFileName);
+        if (!contentsFileName.empty()) {
+            log("\r\n\r\nbuild content tree......", 0);
+            toc.ParseContentsFile(outputFolder + contentsFileName, chmPath,
+                                  folderOf(contentsFileName));
+            if (repair)
+                repair->repairContents(toc.nodes, toc.startPage, contentsFileName);
+        } else {
+            // Without a contents file the help still needs a tree and a first topic: its pages,
+            // named by their titles.
+            log("\r\n\r\nbuild content tree from the pages......", 0);
+            toc.BuildFromPages(pageList, outputFolder, defaultTopic);
+        }
         toc.WriteContentsPage(traits.treeLayout, templateFolder + "HelpContent.tpl",
-                              outputFolder + "HelpContent.html");
+                              outputFolder + contentsPage_);
         if (convertCharset && traits.contentsPageStays)
-            declareUtf8InFile(outputFolder + "HelpContent.html");
+            declareUtf8InFile(outputFolder + contentsPage_);
         toc.GetStartPage(&firstTopic);
         log("ok\r\n", 1);
     }
@@ -278,7 +294,7 @@ BuildJob::Ending BuildJob::runStages() {
     if (!contentsFileName.empty())
         deleteFile(outputFolder + contentsFileName);
     if (!traits.contentsPageStays)
-        deleteFile(outputFolder + "HelpContent.html");
+        deleteFile(outputFolder + contentsPage_);
 
     stage(BuildStage::TemplateFiles, 0);
     log("\r\n\r\ncopy file......", 0);

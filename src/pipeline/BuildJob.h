@@ -156,6 +156,8 @@ private:
     BuildStage stage_ = BuildStage::Extraction;
     BuildResult result_;
     std::vector<std::string> fileList_;  // every file written, for the link repair
+    std::string defaultTopic;            // the help's own first page, from its #SYSTEM
+    std::string contentsPage_;           // the generated contents page's name
     std::atomic<bool> workerActive_{false};
     std::thread worker_;
 };

@@ -1,5 +1,6 @@
 #include "pipeline/ExtractionStage.h"
 
+#include "chm/SystemLanguage.h"
 #include "pages/Progress.h"
 #include "text/AsciiCase.h"
 #include "text/PathSegments.h"
@@ -25,6 +26,10 @@ ConversionCounts ExtractionStage::conversionCounts() const {
 void ExtractionStage::opened(ChmFile& chm) {
     if (convertCharset_)
         utf8_ = std::make_unique<HelpTextToUtf8>(chm);
+    help_.defaultTopic = systemTextsOf(chm).defaultTopic;
+    // The topic is a stored name, so it is in the code page the names are converted from.
+    if (utf8_ && !help_.defaultTopic.empty())
+        help_.defaultTopic = std::string(utf8_->name("/" + help_.defaultTopic)).substr(1);
 }
 
 bool ExtractionStage::stopRequested() {

@@ -22,6 +22,7 @@ struct ExtractedHelp {
     std::string contentsFileName;       // the .hhc, or empty
     std::string indexFileName;          // the .hhk, or empty
     std::vector<std::string> fileList;  // every file written
+    std::string defaultTopic;           // the page the help opens with, as its #SYSTEM names it
 };
 
 class ExtractionStage : public ExtractionSink {

@@ -114,12 +114,24 @@ TEST_F(NoFrameLayout, RemovalsApplyToThePageBeforeItIsPasted) {
     EXPECT_NE(page.find("> Template header"), std::string::npos);  // the template's own stays
 }
 
-TEST_F(NoFrameLayout, MissingPartsLeaveTheirPlaceholders) {
+// A reader is never shown a placeholder: a part whose file is missing is empty, and the log says
+// which file it was.
+TEST_F(NoFrameLayout, MissingPartsAreEmptyAndTheLogNamesThem) {
+    processor.m_templateFolder = out.folder() + "no-template/";
+    recorded.pageList = {"intro.htm"};
+    recorded.log.clear();
+    ASSERT_TRUE(processor.WriteSitePages("intro.htm"));
+    EXPECT_NE(recorded.log.find(out.folder() + "no-template/header.html is missing"),
+              std::string::npos);
+    EXPECT_NE(recorded.log.find(out.folder() + "no-template/footor.html is missing"),
+              std::string::npos);
+    processor.m_templateFolder = test::templateData("noframe");
+    processor.SetTemplatePaths();
     processor.m_headerFilePath = out.folder() + "no-header.html";
     std::filesystem::remove(out.path() / "HelpContent.html");
     const std::string page = process("intro.htm", "<body>x</body>", 0, "Intro");
-    EXPECT_NE(page.find("<header>{header}</header>"), std::string::npos);
-    EXPECT_NE(page.find("<nav>{tree}</nav>"), std::string::npos);
+    EXPECT_NE(page.find("<header></header>"), std::string::npos);
+    EXPECT_NE(page.find("<nav></nav>"), std::string::npos);
 }
 
 TEST_F(NoFrameLayout, EachPageGetsThePastedFilesAsTheyAreNow) {

@@ -1,4 +1,5 @@
-// The .hhc reader: the line-scanner format it accepts, and what it makes of odd files.
+// The .hhc reader: the shapes of sitemap files it reads as the help viewer does, and what it makes
+// of odd files.
 
 #include <gtest/gtest.h>
 
@@ -30,19 +31,20 @@ std::vector<std::string> names(const TableOfContents& toc) {
     return result;
 }
 
-TEST(SitemapContents, ListLevelsFollowTheExactUlMarkerOncePerLine) {
+TEST(SitemapContents, EveryListTagOpensALevelWhereverItStands) {
     const auto toc = parse("<ul>\n" + object("A") + "<UL>\n" + object("B") + "<UL class=x>\n" +
-                           object("C") +                  // not a list opening
-                           "</UL><UL>\n" + object("D") +  // closes and opens: level stays 2
-                           "<UL><UL>\n" + object("E") +   // counts once: level 3
-                           "</UL></UL>\n</UL>\n");
-    ASSERT_EQ(names(toc), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
+                           object("C") +                  // a list with attributes is a list
+                           "</UL><UL>\n" + object("D") +  // closes and opens: level stays 3
+                           "<UL><UL>\n" + object("E") +   // two lists: level 5
+                           "</UL></UL>\n</UL>\n<ULX>\n" + object("F") + "</UL>\n");
+    ASSERT_EQ(names(toc), (std::vector<std::string>{"A", "B", "C", "D", "E", "F"}));
     std::vector<int> levels;
     for (const auto& node : toc.nodes)
         levels.push_back(node.level);
-    EXPECT_EQ(levels, (std::vector<int>{1, 2, 2, 2, 3}));
+    EXPECT_EQ(levels, (std::vector<int>{1, 2, 3, 3, 5, 2}));
     EXPECT_EQ(toc.nodes[1].parentId, 0);
-    EXPECT_EQ(toc.nodes[4].parentId, 3);
+    EXPECT_EQ(toc.nodes[2].parentId, 1);
+    EXPECT_EQ(toc.nodes[4].parentId, -1);  // two levels below its predecessor
 }
 
 TEST(SitemapContents, ObjectsOutsideAListOrTheBodyAreIgnored) {
@@ -56,17 +58,45 @@ TEST(SitemapContents, ObjectsOutsideAListOrTheBodyAreIgnored) {
     EXPECT_EQ(names(toc), (std::vector<std::string>{"kept"}));
 }
 
-TEST(SitemapContents, OneLineObjectsAndSeveralParamsPerLineAreRead) {
+// Doxygen writes each entry on one line, and other writers vary the order, the case and the
+// quotes of the PARAM attributes: the viewer reads them all.
+TEST(SitemapContents, EntriesOnOneLineAndParamsInAnyShapeAreRead) {
     const auto toc = parse(
         "<UL>\n"
         "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"One\"><param "
         "name=\"Local\" value=\"one.htm\"><param name=\"ImageNumber\" value=\"11\"></OBJECT>\n"
-        // the list closes on the object's own line: no list is open when it ends, so it is lost
-        "<LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"Lost\"></OBJECT></UL>\n");
-    ASSERT_EQ(toc.nodes.size(), 1u);
-    EXPECT_EQ(toc.nodes[0].name, "One");
+        "<LI><OBJECT type=\"text/sitemap\"><param value=\"two.htm\" name=\"Local\">"
+        "<PARAM NAME='Name' VALUE='Two &amp; more'></OBJECT>"
+        "<LI><OBJECT><param name=Name value=Three><param name=Local value=three.htm></OBJECT>"
+        "<LI><OBJECT><param\n name = \"Name\"\n value = \"Four\"\n/></OBJECT></UL>\n");
+    ASSERT_EQ(names(toc), (std::vector<std::string>{"One", "Two & more", "Three", "Four"}));
     EXPECT_EQ(toc.nodes[0].local, "one.htm");
     EXPECT_EQ(toc.nodes[0].imageNumber, 11);
+    EXPECT_EQ(toc.nodes[1].local, "two.htm");
+    EXPECT_EQ(toc.nodes[2].local, "three.htm");
+}
+
+// Names and locals are attribute values: their character references are decoded once, into
+// text, and whatever writes them into a page escapes them again.
+TEST(SitemapContents, CharacterReferencesInValuesBecomeText) {
+    const auto toc = parse("<UL>\n" + object("SerializableDictionary&lt;TKey, TValue&gt;") +
+                           object("it&#8217;s &quot;quoted&quot;", "a.htm?x=1&amp;y=2") +
+                           object("&amp;lt; stays &lt;") + "</UL>\n");
+    ASSERT_EQ(names(toc), (std::vector<std::string>{"SerializableDictionary<TKey, TValue>",
+                                                    "it\xE2\x80\x99s \"quoted\"", "&lt; stays <"}));
+    EXPECT_EQ(toc.nodes[1].local, "a.htm?x=1&y=2");
+}
+
+// A local that would run script is no page: the entry stays, as a heading without a link.
+TEST(SitemapContents, ScriptLocalsLeadNowhere) {
+    const auto toc =
+        parse("<UL>\n" + object("js", "javascript:alert(1)") + object("vb", " VBScript:msgbox") +
+              object("data", "data:text/html,x") + object("page", "page.htm") + "</UL>\n");
+    ASSERT_EQ(toc.nodes.size(), 4u);
+    EXPECT_EQ(toc.nodes[0].local, "");
+    EXPECT_EQ(toc.nodes[1].local, "");
+    EXPECT_EQ(toc.nodes[2].local, "");
+    EXPECT_EQ(toc.startPage, "page.htm");
 }
 
 TEST(SitemapContents, MarkersMatchInAnyCaseWhileValuesKeepTheirs) {
@@ -140,36 +170,32 @@ TEST(SitemapContents, StartPageIsTheFirstLocal) {
     EXPECT_EQ(parse("<UL>\n" + object("h") + "</UL>\n").startPage, "");
 }
 
-TEST(SitemapContents, ALongLineIsReadAsBufferSizedPieces) {
-    // 5,000 characters: the first 4,095 are one line, the rest another. A PARAM that straddles
-    // the boundary is lost; one in the second piece is read as part of the same object.
+TEST(SitemapContents, LongLinesAndOddParamsAreReadWhole) {
+    // An entry on a line of thousands of bytes is read like any other.
     std::string line = "<LI><OBJECT type=\"text/sitemap\">";
     line += std::string(4085 - line.size(), ' ');
-    line += "<param name=\"Name\" value=\"cut\">";
+    line += "<param name=\"Name\" value=\"long\">";
     line += "<param name=\"Local\" value=\"piece.htm\"></OBJECT>";
     line.resize(5000, ' ');
-    const auto toc = parse("<UL>\n" + line + "\n</UL>\n");
+    auto toc = parse("<UL>\n" + line + "\n</UL>\n");
     ASSERT_EQ(toc.nodes.size(), 1u);
-    EXPECT_EQ(toc.nodes[0].name, "");
+    EXPECT_EQ(toc.nodes[0].name, "long");
     EXPECT_EQ(toc.nodes[0].local, "piece.htm");
 
-    // A marker split by the boundary is not seen at all.
-    const std::string split = std::string(4095 - 3, ' ') + "<UL>\n" + object("X");
-    EXPECT_TRUE(parse(split).nodes.empty());
-}
-
-TEST(SitemapContents, ParamsThatBreakOffBeforeTheirValueGiveAnEmptyValue) {
-    const auto toc = parse(
+    // A later PARAM of the same name replaces the earlier; one without a value gives an empty
+    // value; one without a name or an unclosed quote is no PARAM of a known name.
+    toc = parse(
         "<UL>\n<LI><OBJECT type=\"text/sitemap\">\n"
         "<param name=\"Name\" value=\"first\">\n"
         "<param name=\"Local\" value=\"a.htm\">\n"
-        "<param name=\"Local\" value=\"\">\n"            // empty value
-        "<param name=\"Name\" value='single quotes'>\n"  // not the pattern's quotes
-        "<param name=Name value=\"unquoted name\">\n"    // no name at all: ignored
+        "<param name=\"Local\">\n"
+        "<param value=\"no name\">\n"
         "</OBJECT>\n</UL>\n");
     ASSERT_EQ(toc.nodes.size(), 1u);
-    EXPECT_EQ(toc.nodes[0].name, "");
+    EXPECT_EQ(toc.nodes[0].name, "first");
     EXPECT_EQ(toc.nodes[0].local, "");
+    EXPECT_TRUE(
+        parse("<UL>\n<OBJECT><param name=\"Name\" value=\"unclosed>\n</UL>\n").nodes.empty());
 }
 
 TEST(SitemapContents, TheDropDecisionStartsAfreshAtEveryObject) {
@@ -187,13 +213,13 @@ TEST(SitemapContents, OverlongValuesAreCutAtTheFieldWidthsOnCharacterBoundaries)
     EXPECT_EQ(toc.nodes[0].local, std::string(255, 'l'));
 }
 
-TEST(SitemapContents, NulBytesHideTheRestOfTheirLine) {
+TEST(SitemapContents, NulBytesAreDroppedFromValues) {
     std::string body = "<UL>\n<LI><OBJECT type=\"text/sitemap\">\n<param name=\"Name\" value=\"a";
     body += '\0';
     body += "b\">\n</OBJECT>\n</UL>\n";
     const auto toc = parse(body);
     ASSERT_EQ(toc.nodes.size(), 1u);
-    EXPECT_EQ(toc.nodes[0].name, "a");  // the value runs up to the NUL, where the line ends
+    EXPECT_EQ(toc.nodes[0].name, "ab");
 }
 
 TEST(SitemapContents, FilesAreReadInTextMode) {
@@ -205,8 +231,7 @@ TEST(SitemapContents, FilesAreReadInTextMode) {
     TableOfContents toc;
     ASSERT_TRUE(toc.ParseContentsFile(path, "/x/help.chm"));
     ASSERT_EQ(toc.nodes.size(), 1u);
-    // The value runs to the end of its line, which in text mode ends in a bare LF.
-    EXPECT_EQ(toc.nodes[0].name, "Line\n");
+    EXPECT_EQ(toc.nodes[0].name, "Line\nbreak");
 
     TableOfContents missing;
     EXPECT_FALSE(missing.ParseContentsFile(dir.path() / "none.hhc", "/x/help.chm"));

@@ -167,6 +167,9 @@ TEST_F(BuildJobTest, FrameBuildRunsEveryStageAndLogsExactly) {
         {"start extract chm file......\r\n", 1},
         {"\r\n   extract:/a.htm......", 0},
         {"ok", 1},
+        // No contents file: the tree is made of the pages.
+        {"\r\n\r\nbuild content tree from the pages......", 0},
+        {"ok\r\n", 1},
         {"\r\nbuild index file...", 0},
         {".", 0},
         {".", 0},
@@ -200,7 +203,9 @@ TEST_F(BuildJobTest, FrameBuildRunsEveryStageAndLogsExactly) {
     EXPECT_EQ(test::readFile(dir.path() / "out/images/prev.gif"), "GIF");
     EXPECT_EQ(test::readFile(dir.path() / "out/css/site.css"), "body{}");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "out/js"));
-    EXPECT_EQ(test::readFile(dir.path() / "out/js/indexdata.js"), "var indexList = [];");
+    // Without an index file the keywords are the contents' names.
+    EXPECT_EQ(test::readFile(dir.path() / "out/js/indexdata.js"),
+              "var indexList = [[\"a.htm\",\"a.htm\"]];");
     EXPECT_EQ(test::readFile(dir.path() / "out/js/searchdata.js"),
               "var keywords = [[\"alpha\",[0]],[\"beta\",[0]]];\r\n\r\nvar files = "
               "[[\"a.htm\",\"a.htm\"]];");

@@ -51,10 +51,12 @@ TEST_P(CorpusCharset, TreeNamesAreTheDecodedContentsAndPagesFindTheirNodes) {
     test::TempDir raw;
     const test::Extracted keep = test::extractForBuild(chm.string(), raw.folder(), false);
     ASSERT_FALSE(keep.help.contentsFileName.empty());
-    const std::string contents =
+    std::string contents =
         iconvProgram(raw.path() / keep.help.contentsFileName, GetParam().encoding);
     if (contents.empty())
         GTEST_SKIP() << "no iconv program";
+    // Entries the help's author commented out are no entries (xtreme3d has some).
+    contents = std::regex_replace(contents, std::regex("<!--[^]*?-->"), "");
     std::set<std::string> names;
     const std::regex param("<param name=\"Name\" value=\"([^\"]*)\">", std::regex::icase);
     for (std::sregex_iterator it(contents.begin(), contents.end(), param), end; it != end; ++it)

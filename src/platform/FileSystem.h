@@ -18,8 +18,10 @@ bool createFolders(const std::filesystem::path& path);
 bool deleteFile(const std::filesystem::path& path);
 
 // Copies the folder tree `from` to `to` (the copy itself, not a folder to copy into): missing
-// folders are created, existing files replaced without asking. False when `from` is not a folder
-// or something could not be copied; what could be copied is copied.
+// folders are created, existing files replaced without asking, each written whole under a
+// temporary name and renamed into place. A link already in the destination is never written
+// through: a linked file is replaced, a linked folder (the copy's own among them) refused. False
+// when `from` is not a folder or something could not be copied; what could be copied is copied.
 bool copyFolder(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace plovik

@@ -15,6 +15,7 @@
 #include "pipeline/BuildJob.h"
 #include "pipeline/ProjectFile.h"
 #include "platform/ProgramFolder.h"
+#include "text/TerminalText.h"
 
 namespace plovik {
 
@@ -68,9 +69,16 @@ public:
 
     void logText(std::string_view text, int) override {
         // Line-buffered (see runBuildCommand): one write per log line rather than per text, as
-        // a page's line comes in five or six pieces.
-        if (logMode_)
+        // a page's line comes in five or six pieces. The log names the help file's files: on a
+        // terminal their control bytes are shown, not obeyed; a pipe or a file gets the bytes.
+        if (!logMode_)
+            return;
+        if (onTerminal_) {
+            const std::string shown = escapeForTerminal(text, LineBreaks::Keep);
+            std::fwrite(shown.data(), 1, shown.size(), stdout);
+        } else {
             std::fwrite(text.data(), 1, text.size(), stdout);
+        }
     }
     void stageStarted(BuildStage stage, std::size_t items) override {
         setStage(stageName(stage), items);
@@ -120,6 +128,7 @@ private:
     }
 
     const bool logMode_;
+    const bool onTerminal_ = ::isatty(STDOUT_FILENO) != 0;
     std::string stage_ = "Starting";
     std::size_t items_ = 0;
     std::size_t total_ = 0;
@@ -135,7 +144,11 @@ public:
     }
     void readSettings(ProjectSettings&) override {}
     void showValidationMessage(std::string_view text) override {
-        std::cerr << text << std::endl;
+        // A message may quote a project file's values, which may hold anything.
+        if (::isatty(STDERR_FILENO))
+            std::cerr << escapeForTerminal(text, LineBreaks::Keep) << std::endl;
+        else
+            std::cerr << text << std::endl;
         refused = true;
     }
     std::optional<std::string> templateFolderName(int version, int index) override {
@@ -237,8 +250,12 @@ int runBuildCommand(const BuildOptions& options) {
         std::fprintf(summary, "\nThe build was stopped.\n");
         return 1;
     }
+    auto shown = [summary](const std::string& text) {
+        return ::isatty(::fileno(summary)) ? escapeForTerminal(text) : text;
+    };
     std::fprintf(summary, "%sOutput folder: %s\nEntry page:    %s%s\n", logMode ? "\n" : "",
-                 job.outputFolder.c_str(), job.outputFolder.c_str(), job.entryPageName.c_str());
+                 shown(job.outputFolder).c_str(), shown(job.outputFolder).c_str(),
+                 shown(job.entryPageName).c_str());
     return 0;
 }
 

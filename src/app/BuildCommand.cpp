@@ -174,7 +174,12 @@ int runBuildCommand(const BuildOptions& options) {
     ProjectSettings settings;  // the wizard's defaults
     if (!options.projectFile.empty()) {
         ProjectFile file;
-        readProjectFile(&options.projectFile, &file, &settings);
+        // A project that cannot be read is refused as itself, not as settings that lack a CHM.
+        if (Outcome opened = openProjectFile(options.projectFile, file, settings); !opened) {
+            const bool terminal = ::isatty(STDERR_FILENO) != 0;
+            std::cerr << (terminal ? escapeForTerminal(opened.reason) : opened.reason) << std::endl;
+            return 2;
+        }
         auto base = std::filesystem::absolute(options.projectFile).parent_path();
         settings.chmfile = resolveAgainst(settings.chmfile, base);
         settings.outputpath = resolveAgainst(settings.outputpath, base);

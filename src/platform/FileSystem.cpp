@@ -1,5 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <system_error>
 
 #include "platform/OutputFolder.h"
@@ -17,6 +20,14 @@ bool pathExists(const fs::path& path) {
 bool folderExists(const fs::path& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(path, ec);
+}
+
+bool isReadOnlyFile(const fs::path& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    // The owner's write bit, not only access(): the superuser may write anything.
+    return (st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 bool createFolder(const fs::path& path) {

@@ -10,6 +10,10 @@ namespace plovik {
 bool pathExists(const std::filesystem::path& path);  // a file or a folder
 bool folderExists(const std::filesystem::path& path);
 
+// An existing file (links followed) that is marked read-only: its owner may not write it, or
+// this process may not. Replacing such a file is something to ask about first.
+bool isReadOnlyFile(const std::filesystem::path& path);
+
 // Creates one folder; false when it could not be created (it may already exist).
 bool createFolder(const std::filesystem::path& path);
 // Creates the folder and every missing parent; true when the folder exists afterwards.

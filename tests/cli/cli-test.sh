@@ -46,6 +46,20 @@ mkdir -p "$tmp/site2"
 (cd / && "$plovik" build "$tmp/p.zarn" --log >/dev/null 2>&1); rc=$?
 check "relative paths in a project are taken beside it" '[ $rc -eq 0 ] && [ -d "$tmp/site2/css" ]'
 
+# A project file that cannot be read is refused as such, at once (a FIFO never blocks).
+mkfifo "$tmp/fifo.zarn"
+mkdir "$tmp/folder.zarn"
+printf '\x7fELF\0\0\0binary' >"$tmp/binary.zarn"
+printf 'not an ini file\n' >"$tmp/text.zarn"
+for case in "missing.zarn:No such file" "fifo.zarn:not a regular file" "folder.zarn:is a folder" \
+    "binary.zarn:binary data" "text.zarn:no [section] line"; do
+    name=${case%%:*}
+    why=${case#*:}
+    err=$(timeout 10 "$plovik" build "$tmp/$name" 2>&1 >/dev/null); rc=$?
+    check "an unreadable project ($name) is refused with its name and reason" \
+        '[ $rc -eq 2 ] && case "$err" in "The project file $tmp/$name cannot be opened: "*"$why"*) true ;; *) false ;; esac'
+done
+
 # One build per output folder: while another holds the folder's lock, a build is refused.
 mkdir -p "$tmp/locked"
 err=$(flock "$tmp/locked/.plovik-lock" "$plovik" build --chm "$tmp/empty.chm" --out "$tmp/locked" 2>&1 >/dev/null); rc=$?

@@ -368,13 +368,18 @@ void CPlovikDlg::OnStop() {
     ClickElement("button_disableStop");
 }
 
+void CPlovikDlg::serveProgramFiles() {
+    // A web page cannot show a file of this machine, so these are served to it; only the
+    // folders made to be shown, not the program's folder with everything else in it.
+    m_host.server().setSampleRoot(m_programFolder, {"samples", "help", "template/previews"});
+}
+
 void CPlovikDlg::OnPreview() {
     UpdateData(true);
     const TplInfo* t = m_catalogue.find(m_values.version, m_values.selectedtemplate);
     if (!t)
         return;
-    // The preview image is served to the page; a web page cannot show a file of this machine.
-    m_host.server().setSampleRoot(m_programFolder);
+    serveProgramFiles();
     std::string url = m_host.server().previewUrl(m_programFolder + "template/" + t->TplPvImg);
     CTplPv preview(m_host);
     preview.m_imageMarkup = "<img src=\"" + url + "\">";
@@ -386,7 +391,7 @@ void CPlovikDlg::OnViewSample() {
     const TplInfo* t = m_catalogue.find(m_values.version, m_values.selectedtemplate);
     if (!t)
         return;
-    m_host.server().setSampleRoot(m_programFolder);
+    serveProgramFiles();
     std::string url = m_host.server().previewUrl(m_programFolder + t->TplSample);
     if (!url.empty())
         m_host.navigate(url);
@@ -396,7 +401,7 @@ void CPlovikDlg::OnHelp() {
     // Few desktops here open CHM files; the same guide is installed as a site beside it.
     const std::string site = m_programFolder + kHelpSite;
     if (std::filesystem::exists(site)) {
-        m_host.server().setSampleRoot(m_programFolder);
+        serveProgramFiles();
         std::string url = m_host.server().previewUrl(site);
         if (!url.empty())
             return m_host.navigate(url);

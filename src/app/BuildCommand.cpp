@@ -15,6 +15,7 @@
 #include "pipeline/BuildJob.h"
 #include "pipeline/ProjectFile.h"
 #include "platform/ProgramFolder.h"
+#include "text/TerminalText.h"
 
 namespace plovik {
 
@@ -68,9 +69,16 @@ public:
 
     void logText(std::string_view text, int) override {
         // Line-buffered (see runBuildCommand): one write per log line rather than per text, as
-        // a page's line comes in five or six pieces.
-        if (logMode_)
+        // a page's line comes in five or six pieces. The log names the help file's files: on a
+        // terminal their control bytes are shown, not obeyed; a pipe or a file gets the bytes.
+        if (!logMode_)
+            return;
+        if (onTerminal_) {
+            const std::string shown = escapeForTerminal(text, LineBreaks::Keep);
+            std::fwrite(shown.data(), 1, shown.size(), stdout);
+        } else {
             std::fwrite(text.data(), 1, text.size(), stdout);
+        }
     }
     void stageStarted(BuildStage stage, std::size_t items) override {
         setStage(stageName(stage), items);
@@ -121,6 +129,7 @@ private:
     }
 
     const bool logMode_;
+    const bool onTerminal_ = ::isatty(STDOUT_FILENO) != 0;
     std::string stage_ = "Starting";
     std::size_t items_ = 0;
     std::size_t total_ = 0;
@@ -136,7 +145,11 @@ public:
     }
     void readSettings(ProjectSettings&) override {}
     void showValidationMessage(std::string_view text) override {
-        std::cerr << text << std::endl;
+        // A message may quote a project file's values, which may hold anything.
+        if (::isatty(STDERR_FILENO))
+            std::cerr << escapeForTerminal(text, LineBreaks::Keep) << std::endl;
+        else
+            std::cerr << text << std::endl;
         refused = true;
     }
     std::optional<std::string> templateFolderName(int version, int index) override {
@@ -162,7 +175,12 @@ int runBuildCommand(const BuildOptions& options) {
     ProjectSettings settings;  // the wizard's defaults
     if (!options.projectFile.empty()) {
         ProjectFile file;
-        readProjectFile(&options.projectFile, &file, &settings);
+        // A project that cannot be read is refused as itself, not as settings that lack a CHM.
+        if (Outcome opened = openProjectFile(options.projectFile, file, settings); !opened) {
+            const bool terminal = ::isatty(STDERR_FILENO) != 0;
+            std::cerr << (terminal ? escapeForTerminal(opened.reason) : opened.reason) << std::endl;
+            return 2;
+        }
         auto base = std::filesystem::absolute(options.projectFile).parent_path();
         settings.chmfile = resolveAgainst(settings.chmfile, base);
         settings.outputpath = resolveAgainst(settings.outputpath, base);
@@ -246,8 +264,12 @@ int runBuildCommand(const BuildOptions& options) {
         std::fprintf(summary, "\nThe build was stopped.\n");
         return 1;
     }
+    auto shown = [summary](const std::string& text) {
+        return ::isatty(::fileno(summary)) ? escapeForTerminal(text) : text;
+    };
     std::fprintf(summary, "%sOutput folder: %s\nEntry page:    %s%s\n", logMode ? "\n" : "",
-                 job.outputFolder.c_str(), job.outputFolder.c_str(), job.entryPageName.c_str());
+                 shown(job.outputFolder).c_str(), shown(job.outputFolder).c_str(),
+                 shown(job.entryPageName).c_str());
     if (!result.failed.empty()) {
         std::fprintf(summary, "Failed items:  %zu%s\n", result.failed.size(),
                      job.reportPath.empty() ? " (--report FILE lists them)" : "");

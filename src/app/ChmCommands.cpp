@@ -1,5 +1,7 @@
 #include "app/ChmCommands.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "chm/ChmDiagnostics.h"
@@ -7,6 +9,7 @@
 #include "pages/Progress.h"
 #include "pipeline/ExtractionStage.h"
 #include "platform/FileSystem.h"
+#include "text/TerminalText.h"
 
 namespace plovik {
 
@@ -24,9 +27,17 @@ namespace {
 class PrintingProgress : public Progress {
 public:
     void log(std::string_view text, int) override {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        if (onTerminal_) {
+            const std::string shown = escapeForTerminal(text, LineBreaks::Keep);
+            std::fwrite(shown.data(), 1, shown.size(), stdout);
+        } else {
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
     }
     bool checkStop() override { return false; }
+
+private:
+    const bool onTerminal_ = ::isatty(STDOUT_FILENO) != 0;
 };
 
 }  // namespace
@@ -67,11 +78,15 @@ int listCommand(const std::string& chmPath, bool verbose) {
         std::fprintf(stderr, "plovik: cannot read %s: %s\n", chmPath.c_str(), whyNot.c_str());
         return 1;
     }
+    // Names are the file's; on a terminal their control bytes are shown, not obeyed. A pipe gets
+    // them as stored, for the tools that read this list.
+    const bool onTerminal = ::isatty(STDOUT_FILENO) != 0;
     for (const ChmEntry& e : chm->entries) {
         std::printf("%llu %12llu %12llu ", static_cast<unsigned long long>(e.section),
                     static_cast<unsigned long long>(e.offset),
                     static_cast<unsigned long long>(e.length));
-        std::fwrite(e.name.data(), 1, e.name.size(), stdout);
+        const std::string name = onTerminal ? escapeForTerminal(e.name) : e.name;
+        std::fwrite(name.data(), 1, name.size(), stdout);
         std::fputc('\n', stdout);
     }
     return 0;

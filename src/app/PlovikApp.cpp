@@ -15,6 +15,7 @@
 #include "pipeline/BuildJob.h"
 #include "platform/ProgramFolder.h"
 #include "platform/dialog/DialogHost.h"
+#include "platform/dialog/LaunchPage.h"
 #include "platform/dialog/MimeTypes.h"
 #include "platform/dialog/Shell.h"
 
@@ -85,8 +86,17 @@ int CPlovikApp::InitInstance(const Options& options) {
     const std::string url = host.server().startUrl();
     std::printf("Plovik is running at %s\n", url.c_str());
     std::fflush(stdout);
-    if (options.openBrowser)
-        openAppWindow(url);
+    // The browser gets a private page that hands it the token, not the tokened address: a
+    // command line is there for every local user to read.
+    LaunchPage launch(host.server().port(), host.server().token());
+    if (options.openBrowser) {
+        if (launch.written())
+            openAppWindow(launch.url());
+        else
+            std::fprintf(stderr,
+                         "Plovik could not write its private launch page; open the address "
+                         "above in a browser.\n");
+    }
 
     BuildJob job;
     CPlovikDlg dialog(host, job, GetProgramFolder());

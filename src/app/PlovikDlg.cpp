@@ -4,6 +4,7 @@
 
 #include "app/Resources.h"
 #include "app/SmallDialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/dialog/DialogHost.h"
 #include "platform/dialog/FileDialog.h"
 #include "platform/dialog/MessageBox.h"
@@ -139,17 +140,26 @@ void CPlovikDlg::OnDocumentComplete() {
     CDHtmlDialog::OnDocumentComplete();
     ClickElement("button_inithtmlsetting");
     ClickElement("button_updateAllHtmlControls");
+    std::string refused;
     if (!m_projectPath.empty()) {
         m_projectFile = ProjectFile();
         ProjectSettings record;
-        readProjectFile(&m_projectPath, &m_projectFile, &record);
-        recordToValues(record);
-        writePageFromRecord();
-        BuildTemplateSelect();
+        if (Outcome opened = openProjectFile(m_projectPath, m_projectFile, record); opened) {
+            recordToValues(record);
+            writePageFromRecord();
+            BuildTemplateSelect();
+        } else {
+            // The wizard starts empty; a Save then asks for a name rather than writing over
+            // whatever that file is.
+            refused = opened.reason;
+            m_projectPath.clear();
+        }
     }
     SetModified(false);
     ClickElement("button_disableStop");
     m_pageLoaded = true;
+    if (!refused.empty())
+        MessageBoxW(m_host, refused, "Plovik", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CPlovikDlg::OnPageReloaded() {
@@ -206,13 +216,19 @@ void CPlovikDlg::OnNew() {
 }
 
 void CPlovikDlg::OnOpenProject() {
-    m_projectFile = ProjectFile();
     CFileDialog dialog(m_host, true, ".zarn", "*.zarn", OFN_FILEMUSTEXIST, kProjectFilter);
     if (dialog.DoModal() != IDOK)
         return;
-    m_projectPath = dialog.GetPathName();
+    const std::string path = dialog.GetPathName();
+    ProjectFile file;
     ProjectSettings record;
-    readProjectFile(&m_projectPath, &m_projectFile, &record);
+    // A file that cannot be opened leaves the project that is open as it was.
+    if (Outcome opened = openProjectFile(path, file, record); !opened) {
+        MessageBoxW(m_host, opened.reason, "Plovik", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    m_projectPath = path;
+    m_projectFile = std::move(file);
     recordToValues(record);
     writePageFromRecord();
     BuildTemplateSelect();
@@ -231,7 +247,24 @@ void CPlovikDlg::OnSaveProject() {
             return;
         m_projectPath = dialog.GetPathName();
     }
-    writeProjectFile(m_projectFile, &record, &m_projectPath);
+    // Saving replaces the file; one marked read-only is replaced only when the user says so.
+    if (isReadOnlyFile(m_projectPath) &&
+        MessageBoxW(
+            m_host,
+            "The project file " + m_projectPath + " is read-only. Do you want to replace it?",
+            "Plovik", MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) != IDOK) {
+        // Not saved: the next Save asks where to, so the edits can go to another file.
+        m_projectPath.clear();
+        return;
+    }
+    if (Outcome saved = writeProjectFile(m_projectFile, &record, &m_projectPath); !saved) {
+        // The edits are still only here: the window stays modified, so closing it asks first,
+        // and the next Save asks where to.
+        m_projectPath.clear();
+        MessageBoxW(m_host, saved.reason + " Save again to choose another file.", "Plovik",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     SetModified(false);
 }
 
@@ -335,13 +368,18 @@ void CPlovikDlg::OnStop() {
     ClickElement("button_disableStop");
 }
 
+void CPlovikDlg::serveProgramFiles() {
+    // A web page cannot show a file of this machine, so these are served to it; only the
+    // folders made to be shown, not the program's folder with everything else in it.
+    m_host.server().setSampleRoot(m_programFolder, {"samples", "help", "template/previews"});
+}
+
 void CPlovikDlg::OnPreview() {
     UpdateData(true);
     const TplInfo* t = m_catalogue.find(m_values.version, m_values.selectedtemplate);
     if (!t)
         return;
-    // The preview image is served to the page; a web page cannot show a file of this machine.
-    m_host.server().setSampleRoot(m_programFolder);
+    serveProgramFiles();
     std::string url = m_host.server().previewUrl(m_programFolder + "template/" + t->TplPvImg);
     CTplPv preview(m_host);
     preview.m_imageMarkup = "<img src=\"" + url + "\">";
@@ -353,7 +391,7 @@ void CPlovikDlg::OnViewSample() {
     const TplInfo* t = m_catalogue.find(m_values.version, m_values.selectedtemplate);
     if (!t)
         return;
-    m_host.server().setSampleRoot(m_programFolder);
+    serveProgramFiles();
     std::string url = m_host.server().previewUrl(m_programFolder + t->TplSample);
     if (!url.empty())
         m_host.navigate(url);
@@ -363,7 +401,7 @@ void CPlovikDlg::OnHelp() {
     // Few desktops here open CHM files; the same guide is installed as a site beside it.
     const std::string site = m_programFolder + kHelpSite;
     if (std::filesystem::exists(site)) {
-        m_host.server().setSampleRoot(m_programFolder);
+        serveProgramFiles();
         std::string url = m_host.server().previewUrl(site);
         if (!url.empty())
             return m_host.navigate(url);

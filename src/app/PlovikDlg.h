@@ -95,6 +95,7 @@ private:
     void writePageFromRecord();
     void cutToCapacities();
     void updateExitGuard();
+    void serveProgramFiles();
 
     BuildJob& m_job;
     // The build's reports, as messages to this window.

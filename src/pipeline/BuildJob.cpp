@@ -141,6 +141,7 @@ void BuildJob::launchWorker() {
         worker_.join();  // the previous worker has finished its work
     worker_ = std::thread([this] {
         runBuild();
+        outputLock.release();
         workerActive_ = false;
     });
 }
@@ -340,11 +341,16 @@ bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
     auto templateName = host.templateFolderName(settings.version, settings.selectedtemplate);
     if (!templateName || templateName->empty())
         return refuse(kMsgNoTemplate);
+    // One build per output folder: a second one would mix its files with the first one's.
+    FolderLockAttempt lock = tryLockFolder(settings.outputpath);
+    if (!lock)
+        return refuse(lock.reason);
 
     // Reserving the worker before anything of the job is touched refuses a second Build that
     // arrives before the first worker has set jobRunning.
     if (job.running() || !job.claimWorker())
         return false;
+    job.outputLock = std::move(lock.lock);
 
     withTrailingSlash(settings.outputpath);
     job.chmPath = settings.chmfile;

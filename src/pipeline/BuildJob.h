@@ -19,6 +19,7 @@
 #include "pages/Progress.h"
 #include "pipeline/BuildObserver.h"
 #include "pipeline/ProjectSettings.h"
+#include "platform/FolderLock.h"
 #include "platform/Outcome.h"
 
 namespace plovik {
@@ -90,6 +91,8 @@ public:
     std::optional<std::string> addFooter;
     std::optional<std::string> removeHeader;
     std::optional<std::string> removeFooter;
+    // The output folder's lock, taken by startBuild and let go when the worker returns.
+    FolderLock outputLock;
 
     // ---- build state, filled by extraction, released when runBuild returns ----
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order

@@ -151,13 +151,9 @@ std::string decodeProjectText(std::string_view value) {
     return out;
 }
 
-bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings* out) {
-    if (!path || !file || !out)
-        return false;
-    file->path = *path;
-    IniFile ini;
-    ini.load(*path);
-    ProjectSettings& s = file->settings;
+namespace {
+
+void readKeys(const IniFile& ini, ProjectSettings& s) {
     for (const Key& k : kKeys) {
         auto value = ini.get(k.section, k.name);
         if (k.intField) {
@@ -172,25 +168,52 @@ bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings
                 cutToCapacity(text, k.kind == Kind::Html ? kHtmlTextCapacity : kPathCapacity);
         }
     }
-    *out = s;
+}
+
+}  // namespace
+
+bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings* out) {
+    if (!path || !file || !out)
+        return false;
+    file->path = *path;
+    IniFile ini;
+    ini.loadChecked(*path);
+    readKeys(ini, file->settings);
+    *out = file->settings;
     return true;
 }
 
-bool writeProjectFile(ProjectFile& file, const ProjectSettings* settings, const std::string* path) {
+Outcome openProjectFile(const std::string& path, ProjectFile& file, ProjectSettings& out) {
+    IniFile ini;
+    if (Outcome loaded = ini.loadChecked(path); !loaded)
+        return Outcome::fatal("The project file " + path + " cannot be opened: " + loaded.reason +
+                              ".");
+    file.path = path;
+    file.settings = ProjectFile::emptySettings();
+    readKeys(ini, file.settings);
+    out = file.settings;
+    return Outcome::ok();
+}
+
+Outcome writeProjectFile(ProjectFile& file, const ProjectSettings* settings,
+                         const std::string* path) {
     if (path && !path->empty())
         file.path = *path;
     if (settings)
         file.settings = *settings;
+    // The file's own lines stay; a file that is no project (binary data, say) is replaced.
     IniFile ini;
-    ini.load(file.path);
+    ini.loadChecked(file.path);
     for (const Key& k : kKeys) {
         if (k.intField)
             ini.set(k.section, k.name, std::to_string(file.settings.*k.intField));
         else
             ini.set(k.section, k.name, encodeProjectText(file.settings.*k.textField));
     }
-    ini.save(file.path);
-    return true;
+    if (Outcome saved = ini.save(file.path); !saved)
+        return Outcome::fatal("The project could not be saved to " + file.path + ": " +
+                              saved.reason + ".");
+    return Outcome::ok();
 }
 
 }  // namespace plovik

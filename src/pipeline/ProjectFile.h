@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "pipeline/ProjectSettings.h"
+#include "platform/Outcome.h"
 
 namespace plovik {
 
@@ -27,10 +28,16 @@ struct ProjectFile {
 // Reads every key of the file at `path` into `file.settings` and copies it to `out`. Fails only
 // when the path or the output record is absent; a missing file reads as all defaults.
 bool readProjectFile(const std::string* path, ProjectFile* file, ProjectSettings* out);
+// Reads the project file at `path` as a user opens it: unlike readProjectFile, a file that cannot
+// be read as a project (missing, unreadable, a folder, a FIFO or a device, binary data, text
+// that is no INI file) is refused at once, with a sentence that names the file and the reason;
+// `file` and `out` are then left as they were.
+Outcome openProjectFile(const std::string& path, ProjectFile& file, ProjectSettings& out);
 // Replaces the stored path (when given and not empty) and record (when given), then writes every
-// key in the file's order. Returns true (a failed write is not reported, as the dialog expects).
-bool writeProjectFile(ProjectFile& file, const ProjectSettings* settings = nullptr,
-                      const std::string* path = nullptr);
+// key in the file's order, keeping the file's other lines. On failure the reason, in a sentence
+// that names the file; the file on disk is then as it was.
+Outcome writeProjectFile(ProjectFile& file, const ProjectSettings* settings = nullptr,
+                         const std::string* path = nullptr);
 
 // The encoding of one text value, exposed for its tests.
 std::string encodeProjectText(std::string_view text);

@@ -1,11 +1,13 @@
 #include "platform/Ini.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <locale>
 #include <string>
 
@@ -65,9 +67,35 @@ bool IniFile::load(const std::filesystem::path& path) {
     return raw.has_value();
 }
 
+Outcome IniFile::loadChecked(const std::filesystem::path& path) {
+    parse({});
+    std::string why;
+    auto raw = readRegularFile(path, kMaxFileSize, &why);
+    if (!raw)
+        return Outcome::fatal(why);
+    if (raw->find('\0') != std::string::npos)
+        return Outcome::fatal("it holds binary data (NUL bytes), not the text of an INI file");
+    parse(*raw);
+    bool content = false;
+    for (const auto& line : lines_) {
+        if (sectionName(line.raw))
+            return Outcome::ok();
+        content = content || !(trim(line.raw).empty() || isComment(line.raw));
+    }
+    if (content) {
+        parse({});
+        return Outcome::fatal("it is not an INI file: it has no [section] line");
+    }
+    return Outcome::ok();
+}
+
 void IniFile::parse(std::string_view text) {
     lines_.clear();
     eol_ = "\n";
+    // Editors that write a byte order mark would otherwise hide the first section behind it.
+    bom_ = text.substr(0, 3) == "\xEF\xBB\xBF";
+    if (bom_)
+        text.remove_prefix(3);
     size_t firstLf = text.find('\n');
     if (firstLf != std::string_view::npos && firstLf > 0 && text[firstLf - 1] == '\r')
         eol_ = "\r\n";
@@ -143,7 +171,7 @@ void IniFile::set(std::string_view section, std::string_view key, std::string_vi
 }
 
 std::string IniFile::text() const {
-    std::string out;
+    std::string out = bom_ ? "\xEF\xBB\xBF" : "";
     for (const auto& line : lines_) {
         out += line.raw;
         out += eol_;
@@ -151,36 +179,73 @@ std::string IniFile::text() const {
     return out;
 }
 
-bool IniFile::save(const std::filesystem::path& path) const {
+namespace {
+
+// The file a name ends at, every link on the way to it followed; a name that is no link is
+// itself. Links that lead in a circle end where the system would give up too.
+std::filesystem::path followLinks(std::filesystem::path path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec)))
+            return path;
+        std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+        if (ec)
+            return path;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+}  // namespace
+
+Outcome IniFile::save(const std::filesystem::path& path) const {
     static std::atomic<unsigned> counter{0};
     const std::string data = text();
-    std::filesystem::path temp = path;
-    temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // Saving through a link writes what it points to: the link is the user's way of keeping the
+    // file elsewhere, and replacing it with a file of its own would leave the real one stale.
+    const std::filesystem::path target = followLinks(path);
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
+        return Outcome::fatal("it is a folder");
+    if (exists && !S_ISREG(existing.st_mode))
+        return Outcome::fatal("it is not a regular file (a pipe, a device or a socket)");
+    std::filesystem::path temp =
+        target.parent_path() /
+        (".plovik-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
-        return false;
+        return Outcome::fatal(std::strerror(errno));
+    int error = 0;
+    if (exists) {
+        // The new file takes the old one's place with its permissions and, where allowed, its
+        // owner; a user who may not give files away still saves, and owns the new file.
+        if (::fchmod(fd, existing.st_mode & 07777) != 0)
+            error = errno;
+        (void)!::fchown(fd, existing.st_uid, existing.st_gid);
+    }
     size_t done = 0;
-    bool ok = true;
-    while (done < data.size()) {
+    while (error == 0 && done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            ok = false;
+            error = n < 0 ? errno : EIO;
             break;
         }
         done += static_cast<size_t>(n);
     }
     // The data must be on disk before the rename makes it the file.
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
-    if (::close(fd) != 0)
-        ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error == 0)
+        return Outcome::ok();
+    ::unlink(temp.c_str());
+    return Outcome::fatal(std::strerror(error));
 }
 
 int parseProfileInt(std::string_view value) {

@@ -4,10 +4,45 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace plovik {
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0)
+                ::close(fd_);
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+std::string errorText(int error) {
+    return std::strerror(error);
+}
+
+}  // namespace
 
 bool isSafeRelativeName(std::string_view name) {
     if (name.empty() || name.front() == '/' || name.find('\0') != std::string_view::npos) {
@@ -30,6 +65,38 @@ OutputFolder::OutputFolder(std::string root) : root_(std::move(root)) {
         root_.push_back('/');
 }
 
+int OutputFolder::openFolder(std::string_view relative, bool create) {
+    Descriptor folder(
+        ::open(root_.empty() ? "." : root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0)
+        return -1;
+    // One step at a time from the root, each opened without following a link: a folder that is
+    // checked by its name and then opened could have been swapped for a link in between.
+    std::size_t start = 0;
+    while (start < relative.size()) {
+        std::size_t slash = relative.find('/', start);
+        if (slash == std::string_view::npos)
+            slash = relative.size();
+        const std::string part(relative.substr(start, slash - start));
+        start = slash + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (create && ::mkdirat(folder.get(), part.c_str(), 0755) != 0 && errno != EEXIST)
+            return -1;
+        const int next =
+            ::openat(folder.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            // A link where a folder should be says "too many levels of links"; what it is, for
+            // the user, is something that is not a folder.
+            if (errno == ELOOP)
+                errno = ENOTDIR;
+            return -1;
+        }
+        folder = Descriptor(next);
+    }
+    return folder.release();
+}
+
 bool OutputFolder::makeFolders(std::string_view relative) {
     while (!relative.empty() && relative.back() == '/')
         relative.remove_suffix(1);
@@ -37,25 +104,11 @@ bool OutputFolder::makeFolders(std::string_view relative) {
         return false;
     if (knownFolders_.count(std::string(relative)))
         return true;
-    std::size_t end = 0;
-    while (end < relative.size()) {
-        end = relative.find('/', end + 1);
-        if (end == std::string_view::npos)
-            end = relative.size();
-        std::string prefix(relative.substr(0, end));
-        if (prefix.empty() || prefix.back() == '/' || knownFolders_.count(prefix))
-            continue;
-        const std::string path = root_ + prefix;
-        if (::mkdir(path.c_str(), 0755) != 0) {
-            if (errno != EEXIST)
-                return false;
-            struct stat st {};
-            // lstat: a link to a folder is not a folder here.
-            if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-                return false;
-        }
-        knownFolders_.insert(std::move(prefix));
-    }
+    const int fd = openFolder(relative, true);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    knownFolders_.insert(std::string(relative));
     return true;
 }
 
@@ -67,21 +120,43 @@ Outcome OutputFolder::write(std::string_view relative, std::string_view bytes) {
     if (!isSafeRelativeName(relative) || relative.back() == '/')
         return Outcome::itemFailed("its name would leave the output folder");
     const std::size_t slash = relative.rfind('/');
-    if (slash != std::string_view::npos && !makeFolders(relative.substr(0, slash)))
-        return Outcome::itemFailed("its folder could not be made (" +
-                                   std::string(relative.substr(0, slash)) + ")");
-    const std::string path = root_ + std::string(relative);
-    // Replace rather than overwrite: whatever is there (a link, a hard link) goes, and the new
-    // file is created afresh, refusing to follow a link that appears meanwhile.
-    ::unlink(path.c_str());
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return Outcome::itemFailed(std::string("it could not be created: ") + std::strerror(errno));
+    const std::string_view folderName =
+        slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
+    const std::string name(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+    if (name == ".")
+        return Outcome::itemFailed("its name is a folder's");
+
+    Descriptor folder(openFolder(folderName, !knownFolders_.count(std::string(folderName))));
+    if (folder.get() < 0) {
+        return Outcome::itemFailed("its folder could not be made (" + std::string(folderName) +
+                                   "): " + errorText(errno));
+    }
+    if (!folderName.empty())
+        knownFolders_.insert(std::string(folderName));
+
+    // The new bytes go to a name of our own beside the file; only a complete file is renamed
+    // over the old one, and a rename replaces a link at that name instead of following it. No
+    // fsync: a build writes tens of thousands of files, and it is a stop or a full disk that
+    // must not leave a cut file, not a power cut.
+    static std::atomic<unsigned> counter{0};
+    std::string temporary;
+    Descriptor file;
+    for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
+        temporary = std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+                    std::to_string(counter++);
+        file = Descriptor(::openat(folder.get(), temporary.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (file.get() < 0 && errno != EEXIST)
+            break;
+    }
+    if (file.get() < 0)
+        return Outcome::itemFailed("it could not be created: " + errorText(errno));
+
     const char* p = bytes.data();
     std::size_t left = bytes.size();
     int error = 0;
     while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
+        const ssize_t n = ::write(file.get(), p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -91,13 +166,21 @@ Outcome OutputFolder::write(std::string_view relative, std::string_view bytes) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (::close(fd) != 0 && error == 0)
+    if (::close(file.release()) != 0 && error == 0)
         error = errno;
-    if (error == 0)
-        return Outcome::ok();
-    ::unlink(path.c_str());
-    return Outcome::itemFailed("writing " + std::to_string(bytes.size()) + " bytes failed after " +
-                               std::to_string(bytes.size() - left) + ": " + std::strerror(error));
+    if (error != 0) {
+        ::unlinkat(folder.get(), temporary.c_str(), 0);
+        return Outcome::itemFailed("writing " + std::to_string(bytes.size()) +
+                                   " bytes failed after " + std::to_string(bytes.size() - left) +
+                                   ": " + errorText(error));
+    }
+    if (::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) {
+        error = errno;
+        ::unlinkat(folder.get(), temporary.c_str(), 0);
+        return Outcome::itemFailed("it could not take the place of what has its name: " +
+                                   errorText(error));
+    }
+    return Outcome::ok();
 }
 
 }  // namespace plovik

@@ -1,9 +1,14 @@
 #pragma once
 
-// Writes extracted files below one folder and nowhere else. Names come from the CHM and may be
-// hostile: a name with a ".." segment, an absolute name, one with a NUL byte or an empty one is
-// refused, and so is any path that would pass through something other than a real folder (a
-// link that was already in the output folder, say), so nothing is ever written outside it.
+// Writes files below one folder and nowhere else. Names come from the CHM and may be hostile: a
+// name with a ".." segment, an absolute name, one with a NUL byte or an empty one is refused, and
+// so is any path that would pass through something other than a real folder (a link that was
+// already in the output folder, say), so nothing is ever written outside it.
+//
+// Every file is created afresh under a temporary name in its own folder and renamed into place
+// once all its bytes are written, so a full disk or a build stopped half-way leaves the old file
+// or the new one under the name, never a cut one, and never writes through a link that sits
+// where the file goes.
 
 #include <string>
 #include <string_view>
@@ -27,18 +32,27 @@ public:
     // not safe, or something on the way exists and is not a real folder, or creation fails.
     bool makeFolders(std::string_view relative);
 
-    // Writes the file `relative` with one write, creating its folders. An existing file of that
-    // name is replaced, never written through (it may be a link to somewhere else). False, with
-    // no file left behind, when the name is not safe or anything fails.
+    // Writes the file `relative`, creating its folders. An existing file of that name is
+    // replaced, never written through (it may be a link to somewhere else). False, with the old
+    // file (if any) left as it was, when the name is not safe or anything fails.
     bool writeFile(std::string_view relative, std::string_view bytes);
-    // The same, graded: an item failure with the reason when the file could not be written.
+    // The same, graded: an item failure with the reason (the system's words, the bytes written)
+    // when the file could not be written.
     Outcome write(std::string_view relative, std::string_view bytes);
 
     const std::string& root() const { return root_; }
 
+    // The prefix of the temporary names files are written under before they are renamed; a
+    // build killed outright may leave one behind.
+    static constexpr std::string_view kTemporaryPrefix = ".plovik-tmp-";
+
 private:
+    // An open descriptor of the folder `relative` (empty: the root), reached without following
+    // a link below the root and made where missing; -1 with errno set when that fails.
+    int openFolder(std::string_view relative, bool create);
+
     std::string root_;
-    std::unordered_set<std::string> knownFolders_;  // relative folders checked or made
+    std::unordered_set<std::string> knownFolders_;  // relative folders made or found real
 };
 
 }  // namespace plovik

@@ -1,6 +1,12 @@
 #include "platform/TextFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace plovik {
@@ -33,6 +39,58 @@ std::optional<std::string> readBinaryFile(const std::filesystem::path& path) {
     }
     if (std::ferror(file.get()))
         return std::nullopt;
+    return bytes;
+}
+
+std::optional<std::string> readRegularFile(const std::filesystem::path& path, std::size_t maxBytes,
+                                           std::string* whyNot) {
+    auto refuse = [whyNot](std::string why) -> std::optional<std::string> {
+        if (whyNot)
+            *whyNot = std::move(why);
+        return std::nullopt;
+    };
+    auto kindOf = [](const struct stat& st) -> std::optional<std::string> {
+        if (S_ISDIR(st.st_mode))
+            return "it is a folder, not a file";
+        if (!S_ISREG(st.st_mode))
+            return "it is not a regular file (a pipe, a device or a socket)";
+        return std::nullopt;
+    };
+    // Looked at before it is opened, as opening some devices does something; and once more
+    // after, in case the name changed in between (O_NONBLOCK keeps that open from waiting).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return refuse(std::strerror(errno));
+    if (auto kind = kindOf(st))
+        return refuse(*kind);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(std::strerror(errno));
+    std::string bytes;
+    std::optional<std::string> why;
+    if (::fstat(fd, &st) != 0)
+        why = std::strerror(errno);
+    else
+        why = kindOf(st);
+    if (!why && static_cast<std::uintmax_t>(st.st_size) > maxBytes)
+        why = "it is too large (" + std::to_string(st.st_size) + " bytes)";
+    char buffer[1 << 16];
+    while (!why) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            why = std::strerror(errno);
+        else if (n == 0)
+            break;
+        else if (bytes.size() + static_cast<std::size_t>(n) > maxBytes)
+            why = "it is too large (more than " + std::to_string(maxBytes) + " bytes)";
+        else
+            bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (why)
+        return refuse(*why);
     return bytes;
 }
 

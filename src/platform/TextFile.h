@@ -17,6 +17,11 @@ namespace plovik {
 
 // The whole file, byte for byte; nullopt when it cannot be opened or read.
 std::optional<std::string> readBinaryFile(const std::filesystem::path& path);
+// The whole of a regular file, read without waiting for anything: a folder, a FIFO, a device or
+// a socket is refused at once (opening a FIFO to read would wait for a writer for ever), and so
+// is a file longer than `maxBytes`. On refusal, `whyNot` (when given) says why in a few words.
+std::optional<std::string> readRegularFile(const std::filesystem::path& path, std::size_t maxBytes,
+                                           std::string* whyNot = nullptr);
 // Creates or truncates the file and writes the bytes with one write; false when that fails.
 bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes);
 

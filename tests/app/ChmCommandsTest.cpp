@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "app/ChmCommands.h"
 #include "support/TempDir.h"
@@ -89,6 +96,110 @@ TEST(ChmCommands, ListShowsEveryEntryWithItsPlace) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(listCommand((dir.path() / "missing.chm").string(), false), 1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot read"), std::string::npos);
+}
+
+// What `run` prints on standard output when that is a terminal.
+std::string onTerminal(const std::function<void()>& run) {
+    int master = -1, slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        return "(no terminal)";
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(slave, STDOUT_FILENO);
+    run();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    ::close(slave);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(master);
+    return text;
+}
+
+TEST(ChmCommands, StoredControlBytesAreShownEscapedOnATerminalAndKeptInAPipe) {
+    TempDir dir;
+    ChmWriter w;
+    w.addFile("/\x1b]0;owned\x07\x1b[2J\xc3\xa9t\xc3\xa9.htm", "<html>x</html>");
+    const std::string chm = writeFile(dir.path() / "hostile.chm", w.build()).string();
+
+    // The terminal turns our LF into CR LF; what matters is which bytes reach it.
+    const std::string listed = onTerminal([&] { listCommand(chm, false); });
+    EXPECT_EQ(listed.find('\x1b'), std::string::npos) << listed;
+    EXPECT_NE(listed.find("/\\x1b]0;owned\\x07\\x1b[2J\xc3\xa9t\xc3\xa9.htm"), std::string::npos)
+        << listed;
+    testing::internal::CaptureStdout();
+    listCommand(chm, false);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("/\x1b]0;owned\x07\x1b[2J"),
+              std::string::npos);
+
+    const std::string extracted =
+        onTerminal([&] { extractCommand(chm, (dir.path() / "a").string(), false, false); });
+    EXPECT_EQ(extracted.find('\x1b'), std::string::npos) << extracted;
+    EXPECT_NE(extracted.find("extract:/\\x1b]0;owned\\x07"), std::string::npos) << extracted;
+    testing::internal::CaptureStdout();
+    extractCommand(chm, (dir.path() / "b").string(), false, false);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("extract:/\x1b]0;owned\x07"),
+              std::string::npos);
+}
+
+// Runs the program and returns what it printed, on a terminal or into a pipe.
+std::string runProgram(const std::vector<std::string>& args, bool terminal) {
+    std::vector<char*> argv;
+    std::vector<std::string> copy = args;
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int master = -1;
+    int out[2] = {-1, -1};
+    pid_t child = -1;
+    if (terminal) {
+        child = ::forkpty(&master, nullptr, nullptr, nullptr);
+    } else {
+        if (::pipe(out) != 0)
+            return "(no pipe)";
+        child = ::fork();
+        if (child == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(out[1], STDERR_FILENO);
+        }
+        master = out[0];
+    }
+    if (child == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    if (!terminal)
+        ::close(out[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(master);
+    ::waitpid(child, nullptr, 0);
+    return text;
+}
+
+TEST(ChmCommands, TheBuildLogShowsStoredControlBytesEscapedOnATerminalOnly) {
+    TempDir dir;
+    ChmWriter w;
+    w.addFile("/\x1b]0;owned\x07page.htm", "<html>x</html>");
+    const std::string chm = writeFile(dir.path() / "hostile.chm", w.build()).string();
+    fs::create_directories(dir.path() / "a");
+    fs::create_directories(dir.path() / "b");
+    const std::string program = std::string(PLOVIK_PROGRAM_DIR) + "/plovik";
+
+    const std::string shown = runProgram(
+        {program, "build", "--chm", chm, "--out", (dir.path() / "a").string(), "--log"}, true);
+    EXPECT_NE(shown.find("Done."), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+    EXPECT_NE(shown.find("/\\x1b]0;owned\\x07page.htm"), std::string::npos) << shown;
+
+    const std::string piped = runProgram(
+        {program, "build", "--chm", chm, "--out", (dir.path() / "b").string(), "--log"}, false);
+    EXPECT_NE(piped.find("/\x1b]0;owned\x07page.htm"), std::string::npos) << piped;
 }
 
 }  // namespace

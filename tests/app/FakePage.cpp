@@ -71,6 +71,7 @@ FakePage::FakePage(DialogServer& server) : server_(server) {
                     Dialog d;
                     d.id = id;
                     d.page = page;
+                    d.caption = m.value("caption", "");
                     open_[id] = d;
                     opened_.push_back(page);
                     if (auto it = actions_.find(page); it != actions_.end())

@@ -34,6 +34,7 @@ public:
     struct Dialog {
         int id = 0;
         std::string page;
+        std::string caption;
         std::map<std::string, FakeElement> elements;
         std::vector<std::string> clicks;  // ids the program clicked, in order
         int commands = 0;                 // command messages received

@@ -1,6 +1,8 @@
 #include "app/PlovikDlg.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <thread>
 
 #include <algorithm>
@@ -296,6 +298,23 @@ TEST_F(PlovikDlgTest, ValidationFailureShowsAMessageAndTheGeneralPage) {
     EXPECT_FALSE(job.workerActive());
 }
 
+TEST_F(PlovikDlgTest, ABuildIntoAFolderAnotherBuildHoldsIsRefusedWithAMessage) {
+    open();
+    fillBuildInputsAndCloseTheCompletionDialog();
+    FolderLockAttempt other = tryLockFolder(dir.path() / "site");
+    ASSERT_TRUE(other);
+    answerMessageBoxes("button_ok");
+    dlg->OnBuild();
+    auto box = page->dialog("messagebox.html");
+    EXPECT_EQ(box.caption, "Plovik");
+    EXPECT_NE(box.elements["text_message"].html.find("Another build is writing into the output "
+                                                     "folder " +
+                                                     (dir.path() / "site").string()),
+              std::string::npos)
+        << box.elements["text_message"].html;
+    EXPECT_FALSE(job.workerActive());
+}
+
 TEST_F(PlovikDlgTest, ExitAsksOnlyWhenModified) {
     open();
     answerMessageBoxes("button_cancel");
@@ -303,6 +322,104 @@ TEST_F(PlovikDlgTest, ExitAsksOnlyWhenModified) {
     dlg->OnExit();
     EXPECT_TRUE(contains(page->openedPages(), "messagebox.html"));
     EXPECT_FALSE(dlg->GetSafeHwnd()->isClosed());
+}
+
+TEST_F(PlovikDlgTest, ASaveThatFailsSaysWhyKeepsTheEditsAndAsksOnExit) {
+    open();
+    page->set(wizard().id, "input_title", [](FakeElement& e) { e.value = "Unsaved"; });
+    dlg->SetModified(true);
+    const std::string folder = (dir.path() / "folder.zarn").string();
+    std::filesystem::create_directory(folder);
+    for (const std::string& path : {folder, (dir.path() / "missing/p.zarn").string()}) {
+        dlg->m_projectPath = path;
+        answerMessageBoxes("button_ok");
+        dlg->OnSaveProject();
+        auto box = page->dialog("messagebox.html");
+        EXPECT_EQ(box.caption, "Plovik");
+        EXPECT_NE(box.elements["text_message"].html.find("could not be saved to " + path),
+                  std::string::npos)
+            << box.elements["text_message"].html;
+        EXPECT_EQ(box.elements["icon_box"].className, "icon-warning");
+        EXPECT_TRUE(dlg->m_modified);
+        EXPECT_NE(wizard().clicks.back(), "button_graysaveicon");
+        // The next Save asks where to.
+        EXPECT_TRUE(dlg->m_projectPath.empty());
+    }
+    answerMessageBoxes("button_cancel");
+    dlg->OnExit();
+    EXPECT_NE(page->dialog("messagebox.html").elements["text_message"].html.find("exit"),
+              std::string::npos);
+    EXPECT_FALSE(dlg->GetSafeHwnd()->isClosed());
+}
+
+TEST_F(PlovikDlgTest, SavingOverAReadOnlyProjectAsksFirst) {
+    namespace fs = std::filesystem;
+    const auto project = test::writeFile(dir.path() / "ro.zarn", "[general]\ntitle=Old\n");
+    fs::permissions(project,
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    open(project.string());
+    page->set(wizard().id, "input_title", [](FakeElement& e) { e.value = "New"; });
+    dlg->SetModified(true);
+
+    answerMessageBoxes("button_cancel");
+    dlg->OnSaveProject();
+    auto box = page->dialog("messagebox.html");
+    EXPECT_EQ(box.caption, "Plovik");
+    EXPECT_NE(box.elements["text_message"].html.find(project.string() + " is read-only"),
+              std::string::npos);
+    EXPECT_EQ(box.elements["icon_box"].className, "icon-question");
+    EXPECT_EQ(test::readFile(project), "[general]\ntitle=Old\n");
+    EXPECT_TRUE(dlg->m_modified);
+
+    dlg->m_projectPath = project.string();
+    answerMessageBoxes("button_ok");
+    dlg->OnSaveProject();
+    EXPECT_FALSE(dlg->m_modified);
+    EXPECT_NE(test::readFile(project).find("title=New"), std::string::npos);
+    EXPECT_EQ(fs::status(project).permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+TEST_F(PlovikDlgTest, SavingAProjectThatIsALinkWritesItsTarget) {
+    namespace fs = std::filesystem;
+    const auto real = test::writeFile(dir.path() / "real/p.zarn", "[general]\ntitle=Old\n");
+    fs::create_symlink(real, dir.path() / "p.zarn");
+    open((dir.path() / "p.zarn").string());
+    EXPECT_EQ(wizard().elements["input_title"].value, "Old");
+    page->set(wizard().id, "input_title", [](FakeElement& e) { e.value = "Through the link"; });
+    dlg->SetModified(true);
+    dlg->OnSaveProject();
+    EXPECT_FALSE(dlg->m_modified);
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "p.zarn"));
+    EXPECT_NE(test::readFile(real).find("title=Through the link"), std::string::npos);
+}
+
+TEST_F(PlovikDlgTest, AProjectThatCannotBeReadIsNamedWithTheReasonAndChangesNothing) {
+    const auto fifo = dir.path() / "fifo.zarn";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Named on the command line: the wizard starts empty, without waiting on the FIFO.
+    answerMessageBoxes("button_ok");
+    open(fifo.string());
+    auto box = page->dialog("messagebox.html");
+    EXPECT_EQ(box.caption, "Plovik");
+    EXPECT_NE(box.elements["text_message"].html.find("The project file " + fifo.string() +
+                                                     " cannot be opened: it is not a regular file"),
+              std::string::npos)
+        << box.elements["text_message"].html;
+    EXPECT_TRUE(dlg->m_projectPath.empty());
+    EXPECT_FALSE(dlg->m_modified);
+
+    // Opened from the wizard: what was open stays open.
+    const auto good = test::writeFile(dir.path() / "good.zarn", "[general]\ntitle=Good\n");
+    chooseFile(good.string());
+    dlg->OnOpenProject();
+    const auto junk = test::writeFile(dir.path() / "junk.zarn", std::string("PK\3\4\0\0zip", 9));
+    chooseFile(junk.string());
+    dlg->OnOpenProject();
+    box = page->dialog("messagebox.html");
+    EXPECT_NE(box.elements["text_message"].html.find(junk.string()), std::string::npos);
+    EXPECT_NE(box.elements["text_message"].html.find("binary data"), std::string::npos);
+    EXPECT_EQ(wizard().elements["input_title"].value, "Good");
+    EXPECT_EQ(dlg->m_projectPath, good.string());
 }
 
 TEST(TemplateCatalogue, MarkupMarksTheChosenTemplateOnly) {

@@ -48,8 +48,10 @@ export function scratchHome(repo, name = 'home', fixedRoot = null) {
 }
 
 // Starts the program and waits for the address it prints.
-export function startPlovik(program, scratch, args = []) {
-    const child = spawn(path.resolve(program), ['--no-browser', ...args], {
+// With `openBrowser` it opens its window as a user's start does (the scratch PATH decides with
+// what).
+export function startPlovik(program, scratch, args = [], { openBrowser = false } = {}) {
+    const child = spawn(path.resolve(program), [...(openBrowser ? [] : ['--no-browser']), ...args], {
         cwd: scratch.home,
         env: { ...process.env, ...scratch.env },
         stdio: ['ignore', 'pipe', 'pipe'],

@@ -379,14 +379,14 @@ runner.add('wizard: Stop ends a build of a big help file', async () => {
 
 // --- the server's own guards, spoken to without a browser -----------------------------------
 
-function request(port, { path: target = '/', headers = {}, method = 'GET' } = {}) {
+function request(port, { path: target = '/', headers = {}, method = 'GET', body = '' } = {}) {
     return new Promise((resolve, reject) => {
         const req = http.request({ host: '127.0.0.1', port, path: target, method, headers, agent: false }, (res) => {
             res.resume();
             res.on('end', () => resolve(res));
         });
         req.on('error', reject);
-        req.end();
+        req.end(body);
     });
 }
 
@@ -446,10 +446,74 @@ runner.add('wizard: refuses requests without the token, from a foreign host and 
         // The handshake itself is sound: with everything in order it is taken.
         const ownSocket = await upgrade(port, { Host: own, Cookie: cookie, Origin: `http://${own}` });
         assert(/^HTTP\/1\.1 101/.test(ownSocket), `the program's own upgrade got ${ownSocket}`);
+
+        // Oversized requests are told so, not cut off.
+        const bigBody = await status({ path: '/', method: 'POST', headers: { cookie }, body: 'x'.repeat(200 * 1024) });
+        assert(bigBody === 413, `a 200 KiB body got ${bigBody}`);
+        const bigHead = await status({ path: '/res/wizard.html', headers: { cookie, 'x-big': 'h'.repeat(64 * 1024) } });
+        assert(bigHead === 431, `64 KiB of headers got ${bigHead}`);
+        // The launch page's form trades the token for the cookie; without it, or from another
+        // site, it gets nothing.
+        const form = { 'content-type': 'application/x-www-form-urlencoded' };
+        const launched = await request(port, { path: '/', method: 'POST', headers: { ...form, origin: 'null' }, body: `token=${token}` });
+        assert(launched.statusCode === 200 && /SameSite=Strict/.test(String(launched.headers['set-cookie'])), `the launch form got ${launched.statusCode}`);
+        assert(await status({ path: '/', method: 'POST', headers: { ...form, origin: 'http://evil.example' }, body: `token=${token}` }) === 403,
+            'a foreign site\'s form got the cookie');
     } finally {
         await plovik.stop();
         scratch.remove();
     }
+});
+
+runner.add('wizard: serves of the program\'s folder only the samples, the help and the previews', async () => {
+    await withWizard(async (w, scratch, plovik) => {
+        // The template preview makes the program's folder servable.
+        await w.goTo(3);
+        await w.wizard.locator('#button_preview').click();
+        await w.waitOpen('tplpreview.html');
+        const base = `/sample/${plovik.token}/`;
+        const status = async (p) => (await request(plovik.port, { path: base + p })).statusCode;
+        assert(await status('samples/clarity/index.html') === 200, 'the sample site is not served');
+        assert(await status('help/index.html') === 200, 'the help site is not served');
+        assert(await status('template/previews/clarity.png') === 200, 'the preview is not served');
+        for (const hidden of ['plovik', 'CMakeCache.txt', 'template/tplsetting.ini', 'template/clarity/frame.tpl', 'samples/../plovik']) {
+            const got = await status(hidden);
+            assert(got === 404, `${hidden} answered ${got}`);
+        }
+        await w.dialog('tplpreview.html').locator('#button_close').click();
+        await w.waitClosed('tplpreview.html');
+    });
+});
+
+runner.add('wizard: the browser it opens gets the token from a private page, not its command line', async () => {
+    const scratch = scratchHome(repo);
+    // A stand-in browser that writes down its command line instead of opening a window.
+    const argsFile = path.join(scratch.root, 'browser-args.txt');
+    fs.writeFileSync(path.join(scratch.root, 'bin', 'chromium'), `#!/bin/sh\nprintf '%s\\n' "$@" > '${argsFile}'\n`, { mode: 0o755 });
+    const plovik = await startPlovik(program, scratch, [], { openBrowser: true });
+    let page = null;
+    let launchFile = null;
+    try {
+        await eventually(async () => fs.existsSync(argsFile) && fs.readFileSync(argsFile, 'utf8').includes('--app='), 'no browser was started');
+        const argv = fs.readFileSync(argsFile, 'utf8').split('\n');
+        assert(!argv.some((a) => a.includes(plovik.token)), `the token is on the browser's command line: ${argv.join(' ')}`);
+        const app = argv.find((a) => a.startsWith('--app=file://'));
+        assert(app, `the browser was not given a launch page: ${argv.join(' ')}`);
+        launchFile = decodeURIComponent(app.slice('--app=file://'.length));
+        assert((fs.statSync(launchFile).mode & 0o777) === 0o600, 'the launch page is readable by others');
+        assert((fs.statSync(path.dirname(launchFile)).mode & 0o777) === 0o700, 'the launch page\'s folder is open to others');
+        // The real browser, given that page, ends at the wizard with its cookie.
+        page = await browser.context.newPage();
+        await page.goto('file://' + launchFile);
+        await eventually(async () => page.url() === `http://127.0.0.1:${plovik.port}/`, `the launch page went to ${page.url()}`);
+        await eventually(async () => (await page.frameLocator('iframe[src^="/res/wizard.html"]').locator('#select_template option').count()) > 0,
+            'the wizard did not load from the launch page', 8000);
+    } finally {
+        if (page) await page.close().catch(() => {});
+        await plovik.stop();
+        scratch.remove();
+    }
+    assert(launchFile && !fs.existsSync(launchFile), 'the launch page outlived the program');
 });
 
 const started = Date.now();

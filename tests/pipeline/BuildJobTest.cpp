@@ -338,6 +338,28 @@ TEST_F(BuildJobTest, ConcurrentBuildRequestsStartOneJob) {
     shared.waitForWorker();
 }
 
+TEST_F(BuildJobTest, ASecondJobIntoTheSameFolderIsRefusedUntilTheFirstHasEnded) {
+    // The first worker waits in its first log message until this thread pumps, so it still holds
+    // the folder when the second job asks for it.
+    ASSERT_TRUE(startBuild(job, settings, host));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "out" / FolderLock::kFileName));
+    BuildJob other;
+    RecordingHost otherHost{other, dir.folder() + "prog/"};
+    ProjectSettings same = settings;
+    EXPECT_FALSE(startBuild(other, same, otherHost));
+    ASSERT_EQ(otherHost.messages.size(), 1u);
+    EXPECT_NE(otherHost.messages[0].find("Another build"), std::string::npos);
+    EXPECT_NE(otherHost.messages[0].find((dir.path() / "out").string()), std::string::npos);
+    EXPECT_FALSE(other.workerActive());
+
+    host.runToEnd();
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / FolderLock::kFileName));
+    same = settings;
+    ASSERT_TRUE(startBuild(other, same, otherHost));
+    otherHost.runToEnd();
+    EXPECT_EQ(otherHost.doneMessages, 1);
+}
+
 TEST_F(BuildJobTest, NoFrameLayoutBuildsNoIndexOrSearch) {
     settings.version = 1;
     bool index = true, search = true;

@@ -161,3 +161,62 @@ TEST(ProjectText, HandWrittenValuesReadVerbatimUnlessTheyAreOurQuotedForm) {
 
 }  // namespace
 }  // namespace plovik
+
+namespace plovik {
+namespace {
+
+TEST(ProjectFile, OpeningRefusesWhatIsNoProjectNamingTheFileAndLeavesTheRecord) {
+    test::TempDir dir;
+    const std::string junk =
+        test::writeFile(dir.path() / "junk.zarn", "junk\nmore junk\n").string();
+    const std::string folder = (dir.path() / "folder.zarn").string();
+    std::filesystem::create_directory(folder);
+    ProjectFile file;
+    file.path = "before";
+    ProjectSettings s;
+    s.title = "kept";
+    for (const auto& [path, why] : {std::pair<std::string, std::string>{junk, "no [section] line"},
+                                    {folder, "is a folder"},
+                                    {(dir.path() / "none.zarn").string(), "No such file"}}) {
+        const Outcome o = openProjectFile(path, file, s);
+        EXPECT_FALSE(o);
+        EXPECT_NE(o.reason.find("The project file " + path + " cannot be opened: "),
+                  std::string::npos)
+            << o.reason;
+        EXPECT_NE(o.reason.find(why), std::string::npos) << o.reason;
+    }
+    EXPECT_EQ(file.path, "before");
+    EXPECT_EQ(s.title, "kept");
+
+    const std::string good =
+        test::writeFile(dir.path() / "good.zarn", "[general]\ntitle=From file\n").string();
+    ASSERT_TRUE(openProjectFile(good, file, s));
+    EXPECT_EQ(s.title, "From file");
+    EXPECT_EQ(s.version, 0);  // a key the file lacks reads as missing, not as what was there
+    EXPECT_EQ(file.path, good);
+}
+
+TEST(ProjectFile, AFailedWriteSaysSoAndAJunkFileIsReplacedNotMerged) {
+    test::TempDir dir;
+    ProjectFile file;
+    ProjectSettings s;
+    s.title = "T";
+    const std::string folder = (dir.path() / "folder.zarn").string();
+    std::filesystem::create_directory(folder);
+    const Outcome o = writeProjectFile(file, &s, &folder);
+    EXPECT_FALSE(o);
+    EXPECT_EQ(o.reason, "The project could not be saved to " + folder + ": it is a folder.");
+
+    const std::string junk = test::writeFile(dir.path() / "junk.zarn", std::string("\x7f"
+                                                                                   "ELF\0\0binary",
+                                                                                   11))
+                                 .string();
+    ASSERT_TRUE(writeProjectFile(file, &s, &junk));
+    EXPECT_EQ(test::readFile(junk).find("ELF"), std::string::npos);
+    ProjectSettings back;
+    ASSERT_TRUE(openProjectFile(junk, file, back));
+    EXPECT_EQ(back.title, "T");
+}
+
+}  // namespace
+}  // namespace plovik

@@ -7,6 +7,13 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <thread>
+
 #include "support/TempDir.h"
 
 namespace plovik {
@@ -143,6 +150,180 @@ TEST_F(DialogServerTest, PreviewServesOnlyFilesInsideItsFolderSandboxed) {
     EXPECT_EQ(get(base + "link.txt", host).result(), http::status::not_found);
     EXPECT_EQ(get("/preview/wrongtoken/index.html", host).result(), http::status::forbidden);
     EXPECT_EQ(server->previewUrl(dir.path() / "secret.txt"), "");
+}
+
+TEST_F(DialogServerTest, TheProgramFolderServesOnlyItsSamplesHelpAndPreviews) {
+    test::TempDir dir;
+    const auto prog = dir.path();
+    test::writeFile(prog / "CMakeCache.txt", "secret build settings");
+    test::writeFile(prog / "plovik", "the program");
+    test::writeFile(prog / "template/tplsetting.ini", "[catalogue]");
+    test::writeFile(prog / "template/previews/clarity.png", "PNG");
+    test::writeFile(prog / "samples/clarity/index.html", "<p>sample</p>");
+    test::writeFile(prog / "help/index.html", "<p>help</p>");
+    std::filesystem::create_symlink(prog / "CMakeCache.txt", prog / "samples/clarity/cache.txt");
+    const std::string base = "/sample/" + server->token() + "/";
+
+    server->setSampleRoot(prog, {});
+    EXPECT_EQ(get(base + "samples/clarity/index.html", host).result(), http::status::not_found);
+
+    server->setSampleRoot(prog, {"samples", "help", "template/previews"});
+    EXPECT_EQ(get(base + "samples/clarity/index.html", host).body(), "<p>sample</p>");
+    EXPECT_EQ(get(base + "samples/clarity/", host).body(), "<p>sample</p>");
+    EXPECT_EQ(get(base + "help/index.html", host).body(), "<p>help</p>");
+    EXPECT_EQ(get(base + "template/previews/clarity.png", host).body(), "PNG");
+    for (const char* hidden :
+         {"CMakeCache.txt", "plovik", "template/tplsetting.ini", "", "samples/clarity/cache.txt",
+          "samples/..%2fCMakeCache.txt", "help/../plovik", "template/previews/../tplsetting.ini"})
+        EXPECT_EQ(get(base + hidden, host).result(), http::status::not_found) << hidden;
+    EXPECT_EQ(server->previewUrl(prog / "help/index.html"),
+              "http://" + host + base + "help/index.html");
+}
+
+// Sends bytes as they are and returns everything the server answers until it closes.
+std::string exchange(unsigned short port, const std::string& bytes) {
+    net::io_context ioc;
+    tcp::socket socket(ioc);
+    socket.connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), port));
+    struct timeval limit {
+        5, 0
+    };
+    ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    beast::error_code ec;
+    net::write(socket, net::buffer(bytes), ec);
+    std::string answer;
+    char buffer[4096];
+    for (;;) {
+        const size_t n = socket.read_some(net::buffer(buffer), ec);
+        answer.append(buffer, n);
+        if (ec)
+            break;
+    }
+    return answer;
+}
+
+TEST_F(DialogServerTest, OversizedRequestsAreAnsweredWithTheirStatusNotCutOff) {
+    const std::string head = "POST / HTTP/1.1\r\nHost: " + host + "\r\n";
+    const std::string body(200 * 1024, 'b');
+    const std::string tooLong =
+        exchange(server->port(),
+                 head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    EXPECT_EQ(tooLong.substr(0, 12), "HTTP/1.1 413") << tooLong.substr(0, 80);
+
+    const std::string manyHeaders =
+        exchange(server->port(), "GET / HTTP/1.1\r\nHost: " + host +
+                                     "\r\nX-Big: " + std::string(64 * 1024, 'h') + "\r\n\r\n");
+    EXPECT_EQ(manyHeaders.substr(0, 12), "HTTP/1.1 431") << manyHeaders.substr(0, 80);
+
+    // A request within the limits is still answered as before.
+    EXPECT_EQ(exchange(server->port(),
+                       "GET / HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n")
+                  .substr(0, 12),
+              "HTTP/1.1 403");
+}
+
+TEST_F(DialogServerTest, TheLaunchPagesFormTradesTheTokenForTheCookie) {
+    auto post = [&](const std::string& body, const std::string& origin = "null") {
+        return exchange(server->port(), "POST / HTTP/1.1\r\nHost: " + host +
+                                            "\r\nOrigin: " + origin +
+                                            "\r\nContent-Type: application/x-www-form-urlencoded"
+                                            "\r\nConnection: close\r\nContent-Length: " +
+                                            std::to_string(body.size()) + "\r\n\r\n" + body);
+    };
+    const std::string admitted = post("token=" + server->token());
+    EXPECT_EQ(admitted.substr(0, 12), "HTTP/1.1 200");
+    EXPECT_NE(admitted.find("Set-Cookie: " + cookie() + "; HttpOnly; SameSite=Strict"),
+              std::string::npos)
+        << admitted;
+    EXPECT_NE(admitted.find("url=/"), std::string::npos);
+    for (const std::string& wrong :
+         {std::string("token=") + std::string(server->token().size(), '0'), std::string(""),
+          "other=" + server->token()}) {
+        const std::string refused = post(wrong);
+        EXPECT_EQ(refused.substr(0, 12), "HTTP/1.1 403") << wrong;
+        EXPECT_EQ(refused.find("Set-Cookie"), std::string::npos);
+    }
+    EXPECT_EQ(post("token=" + server->token(), "http://evil.example").substr(0, 12),
+              "HTTP/1.1 403");
+}
+
+TEST_F(DialogServerTest, OutOfDescriptorsItPausesAndKeepsServingTheLivePage) {
+    // The live page.
+    net::io_context ioc;
+    websocket::stream<beast::tcp_stream> ws(ioc);
+    beast::get_lowest_layer(ws).connect(
+        tcp::endpoint(net::ip::make_address("127.0.0.1"), server->port()));
+    ws.set_option(websocket::stream_base::decorator([&](websocket::request_type& req) {
+        req.set(http::field::origin, "http://" + host);
+        req.set(http::field::cookie, cookie());
+    }));
+    ws.handshake(host, "/ws");
+    for (int i = 0; i < 200 && !server->connected(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(server->connected());
+    struct timeval limit {
+        5, 0
+    };
+    ::setsockopt(beast::get_lowest_layer(ws).socket().native_handle(), SOL_SOCKET, SO_RCVTIMEO,
+                 &limit, sizeof limit);
+
+    // A new connection that cannot be accepted while every descriptor is in use.
+    tcp::socket waiting(ioc);
+    waiting.connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), server->port()));
+    ::setsockopt(waiting.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    struct rlimit few = saved;
+    few.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 1024);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &few), 0);
+    std::vector<int> used;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        used.push_back(fd);
+
+    struct rusage before {
+    }, after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    ::getrusage(RUSAGE_SELF, &after);
+    auto seconds = [](const struct rusage& r) {
+        return r.ru_utime.tv_sec + r.ru_stime.tv_sec +
+               (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    };
+    const double cpu = seconds(after) - seconds(before);
+
+    // The live page still hears the program and is heard.
+    const bool sent = server->send(R"({"op":"ping"})");
+    beast::flat_buffer buffer;
+    beast::error_code ec;
+    ws.read(buffer, ec);
+    const std::string heard = beast::buffers_to_string(buffer.data());
+    ws.write(net::buffer(std::string(R"({"op":"pong"})")), ec);
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard lock(mutex);
+            if (!received.empty())
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    for (int fd : used)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_LT(cpu, 0.3) << "the server spun while it could not accept";
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(heard, R"({"op":"ping"})");
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(received, std::vector<std::string>{R"({"op":"pong"})"});
+    }
+
+    // Once descriptors are free again, the waiting connection is served.
+    const std::string request = "GET / HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+    net::write(waiting, net::buffer(request), ec);
+    char answer[12] = {};
+    net::read(waiting, net::buffer(answer), ec);
+    EXPECT_EQ(std::string(answer, sizeof answer), "HTTP/1.1 403");
 }
 
 TEST(DialogServerRules, HostAndOriginChecks) {

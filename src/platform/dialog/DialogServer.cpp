@@ -8,6 +8,8 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <deque>
@@ -86,8 +88,9 @@ std::optional<std::string> percentDecode(std::string_view s) {
 }
 
 // The file below `root` that a relative URL path names, with every link resolved; nothing when
-// the path would leave the folder.
+// the path would leave the folder, or, when `served` names sub-folders of it, leave all of them.
 std::optional<std::filesystem::path> fileBelow(const std::filesystem::path& root,
+                                               const std::vector<std::filesystem::path>& served,
                                                std::string_view relative) {
     if (root.empty())
         return std::nullopt;
@@ -103,12 +106,39 @@ std::optional<std::filesystem::path> fileBelow(const std::filesystem::path& root
         return std::nullopt;
     if (std::filesystem::is_directory(candidate, ec))
         candidate /= "index.html";
-    auto baseText = base.string() + "/";
-    if (candidate.string().compare(0, baseText.size(), baseText) != 0)
+    auto isBelow = [&candidate](const std::filesystem::path& folder) {
+        const std::string text = folder.string() + "/";
+        return candidate.string().compare(0, text.size(), text) == 0;
+    };
+    if (!isBelow(base))
         return std::nullopt;
+    if (!served.empty()) {
+        bool inside = false;
+        for (const auto& folder : served) {
+            auto real = std::filesystem::canonical(base / folder, ec);
+            inside = inside || (!ec && isBelow(real));
+        }
+        if (!inside)
+            return std::nullopt;
+    }
     if (!std::filesystem::is_regular_file(candidate, ec))
         return std::nullopt;
     return candidate;
+}
+
+// The value of one field of a form's body (application/x-www-form-urlencoded).
+std::optional<std::string_view> formField(std::string_view body, std::string_view name) {
+    while (!body.empty()) {
+        const size_t amp = body.find('&');
+        std::string_view part = body.substr(0, amp);
+        if (part.size() > name.size() && part.substr(0, name.size()) == name &&
+            part[name.size()] == '=')
+            return part.substr(name.size() + 1);
+        if (amp == std::string_view::npos)
+            break;
+        body.remove_prefix(amp + 1);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -141,7 +171,10 @@ struct DialogServer::Impl {
     mutable std::mutex rootsMutex;
     std::filesystem::path previewRoot;
     std::filesystem::path sampleRoot;
+    std::vector<std::filesystem::path> sampleFolders;
     std::weak_ptr<WsSession> live;  // server thread only
+    net::steady_timer acceptRetry{ioc};
+    std::chrono::milliseconds acceptPause{0};
     std::atomic<bool> isConnected{false};
 
     void accept();
@@ -227,10 +260,52 @@ private:
         stream_.expires_after(std::chrono::seconds(30));
         http::async_read(stream_, buffer_, *parser_,
                          [self = shared_from_this()](beast::error_code ec, size_t) {
+                             // A request over the limits is told so instead of cut off.
+                             if (ec == http::error::body_limit)
+                                 return self->refuse(http::status::payload_too_large);
+                             if (ec == http::error::header_limit)
+                                 return self->refuse(http::status::request_header_fields_too_large);
                              if (ec)
                                  return self->close();
                              self->onRequest();
                          });
+    }
+
+    // Answers with `status` and ends the connection. What the client is still sending is read
+    // and dropped for a moment first: closing a socket with unread bytes resets it, and the
+    // client may then lose the answer before it reads it.
+    void refuse(http::status status) {
+        auto res = std::make_shared<http::response<http::string_body>>(status, 11);
+        res->set(http::field::content_type, "text/plain");
+        res->set(http::field::connection, "close");
+        res->body() = std::string(http::obsolete_reason(status));
+        res->prepare_payload();
+        stream_.expires_after(std::chrono::seconds(5));
+        http::async_write(stream_, *res,
+                          [self = shared_from_this(), res](beast::error_code ec, size_t) {
+                              if (ec)
+                                  return self->close();
+                              beast::error_code ignored;
+                              self->stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+                              self->drain(0);
+                          });
+    }
+
+    void drain(size_t dropped) {
+        constexpr size_t kDrainLimit = 8 * 1024 * 1024;
+        if (dropped > kDrainLimit)
+            return closeNow();
+        stream_.async_read_some(net::buffer(drainBuffer_), [self = shared_from_this(), dropped](
+                                                               beast::error_code ec, size_t n) {
+            if (ec)
+                return;
+            self->drain(dropped + n);
+        });
+    }
+
+    void closeNow() {
+        beast::error_code ec;
+        stream_.socket().close(ec);
     }
 
     void onRequest() {
@@ -284,16 +359,30 @@ private:
 
     beast::tcp_stream stream_;
     beast::flat_buffer buffer_;
+    std::array<char, 16 * 1024> drainBuffer_{};
     std::optional<http::request_parser<http::string_body>> parser_;
     DialogServer::Impl& server_;
 };
 
 void DialogServer::Impl::accept() {
     acceptor.async_accept(net::make_strand(ioc), [this](beast::error_code ec, tcp::socket socket) {
-        if (!ec)
+        if (!acceptor.is_open() || ec == net::error::operation_aborted)
+            return;
+        if (!ec) {
+            acceptPause = std::chrono::milliseconds(0);
             std::make_shared<HttpSession>(std::move(socket), *this)->run();
-        if (acceptor.is_open())
-            accept();
+            return accept();
+        }
+        // Out of descriptors (EMFILE, ENFILE) the same accept fails again at once, for as long
+        // as none is freed: trying again straight away would spin. The connection waits in the
+        // queue while the server pauses, longer each time, and serves the connections it has.
+        acceptPause = std::clamp(acceptPause * 2, std::chrono::milliseconds(10),
+                                 std::chrono::milliseconds(500));
+        acceptRetry.expires_after(acceptPause);
+        acceptRetry.async_wait([this](beast::error_code waitError) {
+            if (!waitError && acceptor.is_open())
+                accept();
+        });
     });
 }
 
@@ -348,6 +437,26 @@ http::response<http::string_body> DialogServer::Impl::handle(
 
     if (!isLoopbackHost(req[http::field::host], port))
         return fail(http::status::forbidden);
+    if (req.method() == http::verb::post && req.target() == "/") {
+        // The launch page's form: the token comes in the body, so that it is on no command
+        // line and in no address. The answer sets the cookie and then moves on to the shell by
+        // itself: a redirect would continue the launch page's cross-site navigation, and the
+        // browser would hold back the SameSite cookie from it.
+        // The launch page is a file, whose requests say "null" for their origin; another web
+        // site's form is refused even when someone gave it the token.
+        const std::string_view origin = req[http::field::origin];
+        const bool fromLaunchPage = origin.empty() || origin == "null" || isOwnOrigin(origin, port);
+        auto given = formField(req.body(), "token");
+        if (!fromLaunchPage || !given || !sameToken(*given, token))
+            return fail(http::status::forbidden);
+        auto res = respond(http::status::ok,
+                           "<!DOCTYPE html><meta http-equiv=\"refresh\" content=\"0;url=/\">"
+                           "<title>Plovik</title><a href=\"/\">Plovik</a>",
+                           "text/html; charset=utf-8");
+        res.set(http::field::set_cookie,
+                std::string(kCookieName) + "=" + token + "; HttpOnly; SameSite=Strict; Path=/");
+        return res;
+    }
     if (req.method() != http::verb::get && req.method() != http::verb::head)
         return fail(http::status::method_not_allowed);
     std::string_view target = req.target();
@@ -367,11 +476,18 @@ http::response<http::string_body> DialogServer::Impl::handle(
         rest.remove_prefix(token.size() + 1);
         rest = rest.substr(0, rest.find_first_of("?#"));
         std::filesystem::path root;
+        std::vector<std::filesystem::path> served;
         {
             std::lock_guard lock(rootsMutex);
             root = this->*rootOf;
+            if (rootOf == &Impl::sampleRoot)
+                served = sampleFolders;
         }
-        auto file = fileBelow(root, rest);
+        // The program's folder holds more than its samples (the program itself, its build's
+        // files); only the folders it was given are served from it.
+        if (rootOf == &Impl::sampleRoot && served.empty())
+            return fail(http::status::not_found);
+        auto file = fileBelow(root, served, rest);
         if (!file)
             return fail(http::status::not_found);
         std::ifstream in(*file, std::ios::binary);
@@ -496,9 +612,11 @@ void DialogServer::setPreviewRoot(const std::filesystem::path& folder) {
     impl_->previewRoot = folder;
 }
 
-void DialogServer::setSampleRoot(const std::filesystem::path& folder) {
+void DialogServer::setSampleRoot(const std::filesystem::path& folder,
+                                 std::vector<std::filesystem::path> served) {
     std::lock_guard lock(impl_->rootsMutex);
     impl_->sampleRoot = folder;
+    impl_->sampleFolders = std::move(served);
 }
 
 bool DialogServer::send(std::string message) {

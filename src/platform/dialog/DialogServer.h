@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plovik {
 
@@ -45,9 +46,13 @@ public:
     // The address under which a file below a served folder is reached.
     std::string previewUrl(const std::filesystem::path& file) const;
 
-    // Folders whose files are served read-only, under /preview/TOKEN/ and /sample/TOKEN/.
+    // Folders whose files are served read-only, under /preview/TOKEN/ and /sample/TOKEN/. Of
+    // the sample root (the program's folder) only the sub-folders `served` are served, addressed
+    // relative to the root (sample sites, the help site, template previews), and nothing when
+    // none is named.
     void setPreviewRoot(const std::filesystem::path& folder);
-    void setSampleRoot(const std::filesystem::path& folder);
+    void setSampleRoot(const std::filesystem::path& folder,
+                       std::vector<std::filesystem::path> served);
 
     // Sends a text message to the live page; false when no page is connected. Any thread.
     bool send(std::string message);

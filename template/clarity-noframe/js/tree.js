@@ -51,7 +51,10 @@
         return ul && ul !== tree ? itemOf(ul) : null;
     }
     function isOpen(li) { return li.classList.contains('pk-open'); }
-    function shown(el) { return el.getClientRects().length > 0; }
+    // Items the filter leaves out keep a box of no size (see tree.css), so they are told by class.
+    function shown(el) {
+        return !el.classList.contains('pk-out') && el.getClientRects().length > 0;
+    }
     function level(li) {
         var n = 1;
         for (var p = parentItem(li); p; p = parentItem(p)) n++;
@@ -189,42 +192,68 @@
     }
 
     // --- filtering -----------------------------------------------------------------------------
-    var allItems = null;
+    // Built on the first keystroke: every item in document order with its name and the position
+    // of its parent item, so that a keystroke is one pass over plain arrays. A keystroke then
+    // changes the classes of only the items whose state changed since the last one: a class
+    // change costs the browser style work, and most items keep theirs while one types.
+    var items = null;
     var names = null;
-    var marked = [];
-    function clearMarks() {
-        for (var i = 0; i < marked.length; i++) marked[i].classList.remove('pk-match', 'pk-path');
-        marked = [];
+    var parents = null;
+    var state = null;  // per item: 0 when not filtering, else MATCH, PATH, both, or OUT
+    var MATCH = 1;
+    var PATH = 2;
+    var OUT = 4;
+    function indexItems() {
+        items = Array.prototype.slice.call(tree.getElementsByTagName('li'));
+        names = new Array(items.length);
+        parents = new Int32Array(items.length);
+        state = new Uint8Array(items.length);
+        for (var k = 0; k < items.length; k++) {
+            var li = items[k];
+            li.pkIndex = k;
+            // The generator puts the link first in its span; asking anchorOf() of every item
+            // would leave the browser a live collection per item to keep up to date.
+            var span = spanOf(li);
+            var a = span && span.firstElementChild && span.firstElementChild.tagName === 'A' ?
+                span.firstElementChild : anchorOf(li);
+            names[k] = a ? a.textContent.toLowerCase() : '';
+            // Parents come before their children in document order, so theirs is known.
+            var p = parentItem(li);
+            parents[k] = p && typeof p.pkIndex === 'number' ? p.pkIndex : -1;
+        }
+    }
+    function applyState(next) {
+        for (var i = 0; i < items.length; i++) {
+            var was = state[i];
+            var now = next[i];
+            if (was === now) continue;
+            var list = items[i].classList;
+            if ((was ^ now) & MATCH) list.toggle('pk-match', (now & MATCH) !== 0);
+            if ((was ^ now) & PATH) list.toggle('pk-path', (now & PATH) !== 0);
+            if ((was ^ now) & OUT) list.toggle('pk-out', (now & OUT) !== 0);
+        }
+        state = next;
     }
     function filter(text) {
         var q = text.trim().toLowerCase();
-        clearMarks();
         if (!q) {
             tree.classList.remove('pk-filtering');
             if (emptyNote) emptyNote.hidden = true;
+            if (items) applyState(new Uint8Array(items.length));
             if (currentItem) reveal(currentItem, true);
             return;
         }
-        if (!allItems) {
-            allItems = tree.getElementsByTagName('li');
-            names = [];
-            for (var k = 0; k < allItems.length; k++) {
-                var a = anchorOf(allItems[k]);
-                names.push(a ? a.textContent.toLowerCase() : '');
-            }
-        }
+        if (!items) indexItems();
+        var next = new Uint8Array(items.length);
         var found = 0;
-        for (var i = 0; i < allItems.length; i++) {
+        for (var i = 0; i < items.length; i++) {
             if (names[i].indexOf(q) < 0) continue;
-            var li = allItems[i];
             found++;
-            li.classList.add('pk-match');
-            marked.push(li);
-            for (var p = parentItem(li); p && !p.classList.contains('pk-path'); p = parentItem(p)) {
-                p.classList.add('pk-path');
-                marked.push(p);
-            }
+            next[i] |= MATCH;
+            for (var p = parents[i]; p >= 0 && !(next[p] & PATH); p = parents[p]) next[p] |= PATH;
         }
+        for (var k = 0; k < next.length; k++) if (!next[k]) next[k] = OUT;
+        applyState(next);
         tree.classList.add('pk-filtering');
         if (emptyNote) emptyNote.hidden = found > 0;
         var box = scroller();

@@ -1,0 +1,94 @@
+// Contents made to size for the filter's timing, shared by the browser test that bounds it and
+// bench/tree-filter.mjs: the generator's markup for a flat list of N topics or a tree of N nodes
+// in folders of ten, put into a copy of a built page, and the time a keystroke takes.
+
+import fs from 'node:fs';
+import path from 'node:path';
+
+export const WORDS = ['alpha', 'buffer', 'canvas', 'dialog', 'editor', 'folder', 'graphic', 'handler',
+    'image', 'journal', 'kernel', 'layout', 'module', 'network', 'object', 'printer'];
+
+// The contents as the generator writes them: folders carry li_N and span_N, pages a link.
+export function treeMarkup(shape, nodes, target) {
+    let id = 0;
+    const name = (n) => `${WORDS[n % WORDS.length]} ${WORDS[(n * 7 + 3) % WORDS.length]} topic ${n}`;
+    const page = () => {
+        const n = id++;
+        return `<li><span class='file' id='span_${n}'><a href='p/${n}.htm' target='${target}'>${name(n)}</a></span></li>`;
+    };
+    if (shape === 'flat') {
+        let out = '';
+        while (id < nodes) out += page();
+        return out;
+    }
+    // Folders of ten: ten top folders, each with nine pages and a sub-folder, and so on.
+    const folder = (depth) => {
+        const n = id++;
+        let out = `<li id="li_${n}"><span class='folder' id='span_${n}'><a href='p/${n}.htm' target='${target}'>${name(n)}</a></span><ul>`;
+        for (let k = 0; k < 10 && id < nodes; k++) out += (k < 3 && depth < 3) ? folder(depth + 1) : page();
+        return out + '</ul></li>';
+    };
+    let out = '';
+    while (id < nodes) out += folder(0);
+    return out;
+}
+
+// `html` with the contents list replaced by `inner`.
+export function withTree(html, inner) {
+    const open = '<ul id="pk-tree" class="pk-tree">';
+    const start = html.indexOf(open);
+    if (start < 0) throw new Error('the page has no contents tree');
+    let depth = 0;
+    const re = /<ul\b|<\/ul>/g;
+    re.lastIndex = start;
+    for (let m; (m = re.exec(html));) {
+        depth += m[0] === '</ul>' ? -1 : 1;
+        if (depth === 0) return html.slice(0, start) + open + inner + html.slice(m.index);
+    }
+    throw new Error('the contents tree is not closed');
+}
+
+// A copy of a built site with the made-up contents in one page of each layout (the framed
+// contents page, or a no-frame topic beside the first one); returns that page's path.
+export function makeSite(folder, sample, layout, shape, nodes) {
+    fs.cpSync(sample, folder, { recursive: true });
+    const source = layout === 'frame' ? path.join(folder, 'HelpContent.html') : path.join(folder, 'guide', 'welcome.htm');
+    const html = withTree(fs.readFileSync(source, 'utf8'), treeMarkup(shape, nodes, layout === 'frame' ? 'mainFrame' : '_self'));
+    const file = layout === 'frame' ? source : path.join(folder, 'guide', 'page.htm');
+    fs.writeFileSync(file, html);
+    return file;
+}
+
+// For each prefix of `query` in turn (the first keystroke first), then for clearing the box:
+// `first`, the milliseconds from the keystroke to the first frame drawn after the filter has
+// run (what the reader waits for), and `settled`, to the first frame after which the tree's
+// classes stop changing (the same unless the filter spreads its work over frames).
+export async function timeKeystrokes(page, query) {
+    return page.evaluate(async (q) => {
+        const box = document.getElementById('pk-treefilter');
+        const tree = document.getElementById('pk-tree');
+        const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
+        let changed = false;
+        new MutationObserver(() => { changed = true; }).observe(tree, { attributes: true, subtree: true, attributeFilter: ['class'] });
+        const first = [];
+        const settled = [];
+        for (const text of [...Array.from(q, (_, i) => q.slice(0, i + 1)), '']) {
+            await frame();
+            const start = performance.now();
+            box.value = text;
+            box.dispatchEvent(new Event('input', { bubbles: true }));
+            await frame();  // the filter runs in this frame's callbacks
+            await frame();  // and this one comes once it has been drawn
+            void document.body.offsetHeight;
+            first.push(Math.round(performance.now() - start));
+            do {
+                changed = false;
+                await frame();
+                await frame();
+            } while (changed);
+            settled.push(Math.round(performance.now() - start));
+        }
+        return { first, settled };
+    }, query);
+}
+

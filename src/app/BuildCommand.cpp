@@ -210,6 +210,8 @@ int runBuildCommand(const BuildOptions& options) {
 
     if (!options.linksReport.empty())
         job.linksReportPath = resolveAgainst(options.linksReport, cwd);
+    if (!options.contextNames.empty())
+        job.contextNamesPath = resolveAgainst(options.contextNames, cwd);
     if (!startBuild(job, settings, host))
         return host.refused ? 2 : 1;
 

@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
                        "Leave links that only resolve when case is ignored, and ms-its links");
     buildCmd->add_option("--links-report", build.linksReport,
                          "Write every link that still does not resolve, with its page, to FILE");
+    buildCmd->add_option("--context-names", build.contextNames,
+                         "Name the help's context ids from the #define lines of FILE (the "
+                         "application's header, or the help project, whose #include lines are "
+                         "followed): a compiled help keeps only their numbers");
     buildCmd->add_flag("--log", build.log,
                        "Print the build log as it is produced (the default when the output is "
                        "not a terminal) instead of a one-line status");

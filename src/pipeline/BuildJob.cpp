@@ -6,6 +6,7 @@
 #include "pages/Layouts.h"
 #include "pages/LinkRepair.h"
 #include "pages/TableOfContents.h"
+#include "pipeline/ContextHelp.h"
 #include "pipeline/ExtractionStage.h"
 #include "pipeline/FullTextSearch.h"
 #include "pipeline/KeywordIndex.h"
@@ -224,6 +225,15 @@ bool BuildJob::runStages() {
     for (const char* folder : {"images", "js", "css"})
         copyFolder(templateFolder + folder, outputFolder + folder);
     log("ok\r\n", 1);
+
+    buildContextHelp(*this, {.chmPath = chmPath,
+                             .outputFolder = outputFolder,
+                             .pages = &pageList,
+                             .files = &fileList_,
+                             .entryPageName = entryPageName,
+                             .framed = layout == Layout::Frame,
+                             .convertCharset = convertCharset,
+                             .namesFile = contextNamesPath});
 
     if (repair) {
         std::string summary = repair->summary();

@@ -71,6 +71,8 @@ public:
     std::optional<std::string> addFooter;
     std::optional<std::string> removeHeader;
     std::optional<std::string> removeFooter;
+    // A header or help project that names the context ids, or empty.
+    std::string contextNamesPath;
 
     // ---- build state, filled by extraction, released when runBuild returns ----
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order

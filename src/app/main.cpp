@@ -66,15 +66,23 @@ int main(int argc, char** argv) {
     extractCmd->add_option("dir", outDir, "The folder to unpack into (made when missing)")
         ->required();
     extractCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
+    bool listContext = false;
+    std::string contextNames;
     CLI::App* listCmd = app.add_subcommand(
         "list", "List every directory entry of a CHM: section, offset, length and name.");
     listCmd->add_option("chm", chmFile, "The CHM file")->required();
+    listCmd->add_flag("--context", listContext,
+                      "List the help's context ids instead: id, name and page, tab-separated");
+    listCmd->add_option("--context-names", contextNames,
+                        "Name the context ids from the #define lines of FILE, as for build");
     listCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
 
     CLI11_PARSE(app, argc, argv);
 
     if (*extractCmd)
         return plovik::extractCommand(chmFile, outDir, verbose);
+    if (*listCmd && (listContext || !contextNames.empty()))
+        return plovik::listContextCommand(chmFile, contextNames, verbose);
     if (*listCmd)
         return plovik::listCommand(chmFile, verbose);
 

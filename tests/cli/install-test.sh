@@ -50,6 +50,7 @@ check "the templates, help site, samples and user guide are beside it" \
     '[ -f "$prefix/$libdir/template/tplsetting.ini" ] && [ -f "$prefix/$libdir/help/index.html" ] &&
      [ -f "$prefix/$libdir/samples/clarity/index.html" ] &&
      [ -f "$prefix/$libdir/samples/clarity-noframe/index.html" ] && [ -f "$prefix/$libdir/Plovik.chm" ]'
+check "the man page is installed" '[ -f "$prefix/share/man/man1/plovik.1.gz" ]'
 
 # The installed program, started through its link from elsewhere, finds its own templates.
 mkdir -p "$tmp/site"

@@ -213,6 +213,11 @@ Outcome parseContextMap(std::string_view ivb, std::string_view strings, ContextM
                             " context ids left out; the first: " + out.firstProblem);
 }
 
+bool hasContextMap(const ChmFile& chm) {
+    const ChmEntry* ivb = findObject(chm, "/#IVB");
+    return ivb && ivb->length > 0;
+}
+
 Outcome readContextMap(ChmFile& chm, ContextMap& out) {
     out = ContextMap{};
     const ChmEntry* ivbEntry = findObject(chm, "/#IVB");

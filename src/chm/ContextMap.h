@@ -58,6 +58,10 @@ inline constexpr std::size_t kMaxContextMapText = 8u << 20;
 // offset outside #STRINGS, a name without its NUL or too long, an id already seen).
 Outcome parseContextMap(std::string_view ivb, std::string_view strings, ContextMap& out);
 
+// Whether the help has a context map to read: an "/#IVB" that is not empty. Needs only the
+// directory, so a help without one is never decoded for it.
+bool hasContextMap(const ChmFile& chm);
+
 // The open help's map, each topic matched to the stored file it names: the name as stored, or in
 // the help's code page, with letter case ignored as the help viewer ignores it, and failing that
 // its longest tail of folders that names a stored file (chmcmd's absolute paths). A help without

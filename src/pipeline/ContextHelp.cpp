@@ -7,6 +7,7 @@
 #include <set>
 #include <unordered_set>
 
+#include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "pages/Progress.h"
 #include "pipeline/HelpTextToUtf8.h"
@@ -231,6 +232,19 @@ constexpr std::string_view kPageScript = R"(
 </html>
 )";
 
+// The help opened once more, for its map alone, and quietly: extraction has shown the container's
+// diagnostic lines already. Null for a help without a map, which is then not decoded again; and
+// for one that cannot be opened, which extraction has reported.
+std::unique_ptr<ChmFile> openForContextMap(const std::string& path) {
+    auto chm = std::make_unique<ChmFile>();
+    chm->source = openFileSource(path);
+    chm->sink = &silentSink();
+    if (!chm->source || !loadItsfHeader(*chm) || !loadDirectory(*chm) || !hasContextMap(*chm))
+        return nullptr;
+    readSectionNames(*chm);
+    return chm;
+}
+
 }  // namespace
 
 std::string pageUrl(std::string_view page) {
@@ -320,9 +334,9 @@ bool loadContextNames(const std::string& path, std::map<std::uint32_t, std::stri
 }
 
 void buildContextHelp(Progress& progress, const ContextHelpInput& input) {
-    std::unique_ptr<ChmFile> chm = openChm(input.chmPath);
+    std::unique_ptr<ChmFile> chm = openForContextMap(input.chmPath);
     if (!chm)
-        return;  // the extraction said why already
+        return;
     ContextMap map;
     const Outcome read = readContextMap(*chm, map);
     if (read && map.entries.empty())

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "StageRun.h"
+#include "chm/ChmDiagnostics.h"
 #include "pipeline/BuildJob.h"
 #include "pipeline/ContextHelp.h"
 #include "support/Corpus.h"
@@ -139,6 +140,23 @@ TEST_P(ContextHelpBuild, AHelpWithContextIdsGetsItsPageAndMap) {
     EXPECT_NE(page.find(GetParam() == Layout::Frame ? "var FRAME_PAGE = \"" + entryPage + "\";"
                                                     : std::string("var FRAME_PAGE = \"\";")),
               std::string::npos);
+}
+
+// The map is read from a second opening of the help, which must not repeat the container's
+// diagnostic lines that a verbose build shows once, as extraction opens it.
+TEST_P(ContextHelpBuild, TheContainersLinesAreShownOnce) {
+    struct Counting : DiagnosticSink {
+        std::string all;
+        void write(DiagnosticStream, std::string_view text) override { all.append(text); }
+    } sink;
+    setDiagnosticSink(&sink);
+    test::TempDir out;
+    build(out, test::dataDir() / "context-ids.chm");
+    setDiagnosticSink(nullptr);
+    EXPECT_TRUE(std::filesystem::exists(out.path() / "context.html"));
+    const std::size_t first = sink.all.find("name = MSCompressed");
+    ASSERT_NE(first, std::string::npos) << sink.all;
+    EXPECT_EQ(sink.all.find("name = MSCompressed", first + 1), std::string::npos) << sink.all;
 }
 
 TEST_P(ContextHelpBuild, WithoutNamesTheIdsStillOpenTheirPages) {

@@ -1,7 +1,10 @@
 // Feeds arbitrary bytes to the container reader the way extraction uses it: open, walk the
 // directory, read the section list, and fetch every entry (which decodes the compressed section
 // from the reset point at or before each object). Then hands the compressed section's objects
-// their bytes in one pass, which must answer each object once, with bytes of its length.
+// their bytes in one pass, which must answer each object once, with bytes of its length. Then
+// reads the help's context map, as a build and `plovik list --context` do. The same bytes go
+// to the map's parsers directly, split into an #IVB and a #STRINGS, so that their checks are
+// reached without a well-formed container around them.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +14,7 @@
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "chm/SectionReader.h"
+#include "chm/ContextMap.h"
 #include "platform/OutputFolder.h"
 
 namespace {
@@ -43,7 +47,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace plovik;
-    auto chm = openChm(memorySource(std::string_view(reinterpret_cast<const char*>(data), size)));
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    {
+        ContextMap map;
+        const std::size_t split = size < 2 ? 0 : data[0] % size;
+        parseContextMap(input.substr(0, split), input.substr(split), map);
+        (void)parseContextNames(input);
+    }
+    auto chm = openChm(memorySource(input));
     if (!chm)
         return 0;
     ObjectBytes bytes;
@@ -56,6 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 total += static_cast<unsigned char>(c);
         }
     }
+    ContextMap map;
+    readContextMap(*chm, map);
+    for (const ContextEntry& entry : map.entries)
+        total += entry.topic.size() + entry.file.size();
     std::string copy;
     if (!chm->entries.empty())
         retrieveObject(*chm, chm->entries.front().name, copy);

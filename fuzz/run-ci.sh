@@ -11,6 +11,8 @@ for d in ../shared/corpus/chm ../shared/corpus/malformed; do [ -d "$d" ] && seed
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/chm" "$work/lzx" "$work/sitemap" "$work/page" "$work/project"
+# The repository's own compiled helps hold what the corpus lacks, a context map among them.
+cp tests/data/*.chm "$work/chm/"
 build-fuzz/fuzz/FuzzChm -max_total_time=20 -rss_limit_mb=2048 "$work/chm" "${seeds[@]}" 2>&1 | tail -3
 build-fuzz/fuzz/FuzzLzx -max_total_time=20 -rss_limit_mb=2048 "$work/lzx" 2>&1 | tail -3
 cp examples/*.hhc examples/*.hhk "$work/sitemap/"

@@ -231,6 +231,8 @@ int runBuildCommand(const BuildOptions& options) {
         job.linksReportPath = resolveAgainst(options.linksReport, cwd);
     if (!options.report.empty())
         job.reportPath = resolveAgainst(options.report, cwd);
+    if (!options.contextNames.empty())
+        job.contextNamesPath = resolveAgainst(options.contextNames, cwd);
     if (!startBuild(job, settings, host))
         return host.refused ? 2 : 1;
 

@@ -22,6 +22,8 @@ struct BuildOptions {
     bool noRelated = false;
     std::optional<int> charset;  // 0 convert to UTF-8, 1 keep the bytes
     bool noFixLinks = false;
+    // The file that names the context ids, or empty.
+    std::string contextNames;
     std::string linksReport;  // file for the unresolved links, or empty
     std::string report;       // file for every failed item and unresolved link, or empty
     bool log = false;         // print the log texts exactly as the job sends them

@@ -6,7 +6,9 @@
 
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
+#include "chm/ContextMap.h"
 #include "pages/Progress.h"
+#include "pipeline/ContextHelp.h"
 #include "pipeline/ExtractionStage.h"
 #include "platform/FileSystem.h"
 #include "text/TerminalText.h"
@@ -39,6 +41,13 @@ public:
 private:
     const bool onTerminal_ = ::isatty(STDOUT_FILENO) != 0;
 };
+
+// A field of a listing: a name from the help may hold any byte, and a control character would
+// drive the terminal or break the line into two.
+void printField(std::string_view text) {
+    for (char c : text)
+        std::fputc(static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c, stdout);
+}
 
 }  // namespace
 
@@ -89,6 +98,53 @@ int listCommand(const std::string& chmPath, bool verbose) {
         std::fwrite(name.data(), 1, name.size(), stdout);
         std::fputc('\n', stdout);
     }
+    return 0;
+}
+
+int listContextCommand(const std::string& chmPath, const std::string& namesFile, bool verbose) {
+    DiagnosticsScope diagnostics(verbose);
+    std::string whyNot;
+    std::unique_ptr<ChmFile> chm = openChm(chmPath, &whyNot);
+    if (!chm) {
+        std::fprintf(stderr, "plovik: cannot read %s: %s\n", chmPath.c_str(), whyNot.c_str());
+        return 1;
+    }
+    ContextMap map;
+    const Outcome read = readContextMap(*chm, map);
+    if (!read) {
+        std::fprintf(stderr, "plovik: %s: %s\n", chmPath.c_str(), read.reason.c_str());
+        return 1;
+    }
+    if (!read.reason.empty())
+        std::fprintf(stderr, "plovik: %s: %s\n", chmPath.c_str(), read.reason.c_str());
+    if (!namesFile.empty()) {
+        std::map<std::uint32_t, std::string> names;
+        const bool namesRead = loadContextNames(namesFile, names, whyNot);
+        if (!whyNot.empty())
+            std::fprintf(stderr, "plovik: %s\n", whyNot.c_str());
+        if (!namesRead)
+            return 1;
+        nameContextIds(map, names);
+    }
+    std::size_t unstored = 0;
+    for (const ContextEntry& entry : map.entries) {
+        std::printf("%lu\t", static_cast<unsigned long>(entry.id));
+        printField(entry.alias.empty() ? std::string_view("-") : std::string_view(entry.alias));
+        std::fputc('\t', stdout);
+        if (entry.file.empty()) {
+            ++unstored;
+            printField(entry.topic);
+        } else {
+            printField(std::string_view(entry.file).substr(1));
+            printField(entry.fragment);
+        }
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    if (unstored > 0)
+        std::fprintf(stderr,
+                     "plovik: %zu context %s a topic the help does not store (listed as named)\n",
+                     unstored, unstored == 1 ? "id names" : "ids name");
     return 0;
 }
 

@@ -28,4 +28,10 @@ int extractCommand(const std::string& chmPath, const std::string& outDir, bool u
 // length and name. Exit status 0, or 1 when the CHM cannot be read.
 int listCommand(const std::string& chmPath, bool verbose);
 
+// Prints the help's context map, one id a line: the id, its name ("-" when `namesFile` is empty
+// or does not name it) and the stored page it opens, separated by tabs; nothing for a help
+// without one. Exit status 0; 1 when the CHM or the names file cannot be read, or the map is
+// damaged beyond use (the reason is on standard error).
+int listContextCommand(const std::string& chmPath, const std::string& namesFile, bool verbose);
+
 }  // namespace plovik

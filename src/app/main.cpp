@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
                          "each with its reason, to FILE (one tab-separated line each)");
     buildCmd->add_option("--links-report", build.linksReport,
                          "Write every link that still does not resolve, with its page, to FILE");
+    buildCmd->add_option("--context-names", build.contextNames,
+                         "Name the help's context ids from the #define lines of FILE (the "
+                         "application's header, or the help project, whose #include lines are "
+                         "followed): a compiled help keeps only their numbers");
     buildCmd->add_flag("--log", build.log,
                        "Print the build log as it is produced (the default when the output is "
                        "not a terminal) instead of a one-line status");
@@ -70,15 +74,23 @@ int main(int argc, char** argv) {
     extractCmd->add_flag("--utf8", utf8,
                          "Make names, pages, contents and index UTF-8 as a build does");
     extractCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
+    bool listContext = false;
+    std::string contextNames;
     CLI::App* listCmd = app.add_subcommand(
         "list", "List every directory entry of a CHM: section, offset, length and name.");
     listCmd->add_option("chm", chmFile, "The CHM file")->required();
+    listCmd->add_flag("--context", listContext,
+                      "List the help's context ids instead: id, name and page, tab-separated");
+    listCmd->add_option("--context-names", contextNames,
+                        "Name the context ids from the #define lines of FILE, as for build");
     listCmd->add_flag("--verbose", verbose, "Also print the CHM reader's diagnostic lines");
 
     CLI11_PARSE(app, argc, argv);
 
     if (*extractCmd)
         return plovik::extractCommand(chmFile, outDir, utf8, verbose);
+    if (*listCmd && (listContext || !contextNames.empty()))
+        return plovik::listContextCommand(chmFile, contextNames, verbose);
     if (*listCmd)
         return plovik::listCommand(chmFile, verbose);
 

@@ -6,6 +6,7 @@
 #include "pages/Layouts.h"
 #include "pages/LinkRepair.h"
 #include "pages/TableOfContents.h"
+#include "pipeline/ContextHelp.h"
 #include "pipeline/ExtractionStage.h"
 #include "pipeline/FullTextSearch.h"
 #include "pipeline/KeywordIndex.h"
@@ -306,6 +307,15 @@ BuildJob::Ending BuildJob::runStages() {
             itemFailed(std::string(folder) + "/", "the template's files could not all be copied");
     }
     log("ok\r\n", 1);
+
+    buildContextHelp(*this, {.chmPath = chmPath,
+                             .outputFolder = outputFolder,
+                             .pages = &pageList,
+                             .files = &fileList_,
+                             .entryPageName = entryPageName,
+                             .framed = layout == Layout::Frame,
+                             .convertCharset = convertCharset,
+                             .namesFile = contextNamesPath});
 
     std::string summary = repair ? repair->summary() : std::string();
     if (repair && !linksReportPath.empty() && !writeBinaryFile(linksReportPath, repair->report()))

@@ -93,6 +93,8 @@ public:
     std::optional<std::string> removeFooter;
     // The output folder's lock, taken by startBuild and let go when the worker returns.
     FolderLock outputLock;
+    // A header or help project that names the context ids, or empty.
+    std::string contextNamesPath;
 
     // ---- build state, filled by extraction, released when runBuild returns ----
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order

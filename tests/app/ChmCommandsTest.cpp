@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/ChmCommands.h"
+#include "support/Corpus.h"
 #include "support/TempDir.h"
 #include "support/chm/ChmWriter.h"
 
@@ -200,6 +201,53 @@ TEST(ChmCommands, TheBuildLogShowsStoredControlBytesEscapedOnATerminalOnly) {
     const std::string piped = runProgram(
         {program, "build", "--chm", chm, "--out", (dir.path() / "b").string(), "--log"}, false);
     EXPECT_NE(piped.find("/\x1b]0;owned\x07page.htm"), std::string::npos) << piped;
+}
+
+// The context map as a tab-separated listing: ids named from the project, the stored page each
+// opens, control bytes of a hostile name made harmless, a damaged map refused.
+TEST(ChmCommands, ListContextPrintsEveryIdWithItsNameAndPage) {
+    const std::string help = (dataDir() / "context-ids.chm").string();
+    const std::string project = (dataDir() / "helps/context-ids/context-ids.hhp").string();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(listContextCommand(help, project, false), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "1001\tIDH_TOPIC_A\ttopic_a.htm\n1002\tIDH_TOPIC_B\ttopic_b.htm\n"
+              "1003\tIDH_TOPIC_C\ttopic_c.htm\n1004\tIDH_TOPIC_D\tsub/topic_d.htm\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    TempDir dir;
+    ChmWriter w;
+    w.addFile("/a.htm", "<p>a</p>");
+    w.addFile("/#IVB", std::string("\x10\0\0\0\x07\0\0\0\x01\0\0\0\x08\0\0\0\x0b\0\0\0", 20));
+    w.addFile("/#STRINGS", std::string("\0\x1b]0;owned\x07x.htm\0", 17));
+    const std::string hostile = writeFile(dir.path() / "hostile.chm", w.build()).string();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(listContextCommand(hostile, "", false), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "7\t-\t?]0;owned?x.htm\n8\t-\tx.htm\n");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("2 context ids name a topic the help "
+                                                          "does not store"),
+              std::string::npos);
+
+    // Without a map nothing is printed; a names file that cannot be read, or a map that cannot be
+    // one, fails.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(listContextCommand(makeChm(dir, false), "", false), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(listContextCommand(help, (dir.path() / "none.h").string(), false), 1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("none.h cannot be read"),
+              std::string::npos);
+    ChmWriter broken;
+    broken.addFile("/#IVB", std::string("\xFF\0\0\0", 4));
+    broken.addFile("/#STRINGS", std::string("\0", 1));
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(listContextCommand(writeFile(dir.path() / "broken.chm", broken.build()).string(), "",
+                                 false),
+              1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("says it holds 255 bytes of ids"),
+              std::string::npos);
 }
 
 }  // namespace

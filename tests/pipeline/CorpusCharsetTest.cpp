@@ -81,7 +81,8 @@ TEST_P(CorpusCharset, TreeNamesAreTheDecodedContentsAndPagesFindTheirNodes) {
     std::vector<fs::path> pages;
     for (const auto& entry : fs::recursive_directory_iterator(out.path()))
         if (entry.path().extension() == ".htm" || entry.path().extension() == ".html")
-            if (entry.path().filename() != "index.html" || GetParam().layout == 0)
+            if ((entry.path().filename() != "index.html" || GetParam().layout == 0) &&
+                entry.path().filename() != "context.html")  // the context help's own page
                 pages.push_back(entry.path());
     ASSERT_FALSE(pages.empty());
     const fs::path treePage = GetParam().layout == 0 ? out.path() / "HelpContent.html" : pages[0];

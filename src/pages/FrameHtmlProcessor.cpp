@@ -3,6 +3,7 @@
 // offers the framed view.
 
 #include "pages/FrameHtmlProcessor.h"
+#include "pages/TopicFitScript.h"
 
 #include "pages/EntryFileName.h"
 #include "pages/Progress.h"
@@ -50,6 +51,9 @@ Outcome CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
                               " could not be written from " + m_templateFolder + "frame.tpl");
     WriteHeaderPage();
     WriteLeftPanel();
+    const Outcome fit = OutputFolder(m_outputFolder).write(topicFitScriptName(), topicFitScript());
+    if (!fit.ok())
+        m_progress.itemFailed(topicFitScriptName(), fit.reason);
     return Outcome::ok();
 }
 
@@ -104,6 +108,9 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
         BuildNavigationBar(fullPath);
         InsertAfterBodyTag(*page, m_navBar);
     }
+    // Before the blocks added at the end, which it finds by following itself.
+    InsertBeforeBodyEnd(*page, "<script src=\"" + m_rootPrefix + std::string(topicFitScriptName()) +
+                                   (m_showNavButtons ? "\" data-nav=\"1" : "") + "\"></script>");
     if (m_showRelatedTopics && BuildRelatedTopics(fullPath))
         InsertBeforeBodyEnd(*page, *m_relatedTopics);
     if (m_addFooter)

@@ -38,6 +38,9 @@ node "$here/wizard.test.mjs" --program "$build/plovik" "$@" || status=1
 # Context help: the test help with context ids in both layouts, and a real one from the corpus.
 node "$here/context.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" \
     --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1
+# What the build adds to a topic against topics that pin and scroll their own content.
+node "$here/layout.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" \
+    --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1
 # Real helps in other code pages, from the shared corpus when it is there (PLOVIK_CORPUS points
 # it elsewhere, as for the C++ tests).
 node "$here/corpus.test.mjs" --plovik "$build/plovik" --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1

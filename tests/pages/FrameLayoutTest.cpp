@@ -72,7 +72,8 @@ TEST_F(FrameLayout, TopicPageGetsPromptNavigationRelatedTopicsAndFooter) {
         "href=\"../guide/use.htm\">Use</a><br></div>";
     EXPECT_EQ(test::readFile(page),
               "<html><head><title>Setup</title></head>\r\n<BODY bgcolor=white>" +
-                  prompt("../Help.html") + nav + "\r\n<p>Setup text</p>\r\n" + related +
+                  prompt("../Help.html") + nav + "\r\n<p>Setup text</p>\r\n" +
+                  "<script src=\"../js/topic-fit.js\" data-nav=\"1\"></script>" + related +
                   "<div>FOOT</div></BODY></html>");
 }
 
@@ -82,10 +83,11 @@ TEST_F(FrameLayout, PageWithoutBodyTagsIsFramedByItsInsertions) {
     const auto page = test::writeFile(out.path() / "intro.htm", "plain");
     processor.m_rootPrefix = "";
     ASSERT_TRUE(processor.ProcessPage(page.string(), "intro.htm", 0, "Intro"));
-    EXPECT_EQ(test::readFile(page),
-              prompt("Help.html") +
-                  "<div align=right><a href=\"guide/guide.htm\"><img src=images/next.gif "
-                  "border=0></a></div>plain");
+    EXPECT_EQ(
+        test::readFile(page),
+        prompt("Help.html") +
+            "<div align=right><a href=\"guide/guide.htm\"><img src=images/next.gif "
+            "border=0></a></div>plain<script src=\"js/topic-fit.js\" data-nav=\"1\"></script>");
 }
 
 TEST_F(FrameLayout, UnreadablePageFails) {
@@ -125,7 +127,8 @@ TEST_F(FrameLayout, PromptLinkSurvivesQuotesInTheEntryName) {
     const auto page = test::writeFile(out.path() / "a.htm", "<body>x</body>");
     processor.m_rootPrefix = "";
     ASSERT_TRUE(processor.ProcessPage(page.string(), "a.htm", -1, ""));
-    EXPECT_EQ(test::readFile(page), "<body>" + prompt("Bob%27s %22Help%22 %231.html") + "x</body>");
+    EXPECT_EQ(test::readFile(page), "<body>" + prompt("Bob%27s %22Help%22 %231.html") +
+                                        "x<script src=\"js/topic-fit.js\"></script></body>");
 }
 
 TEST_F(FrameLayout, HeaderPageIsTheUsersHeaderOrTheTemplate) {

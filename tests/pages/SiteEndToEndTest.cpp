@@ -118,9 +118,7 @@ protected:
         if (layout == 0) {
             CFrameHtmlProcessor processor(recorded.options, recorded.progress);
             configure(processor);
-            processor.WriteEntryPage(firstTopic);
-            processor.WriteHeaderPage();
-            processor.WriteLeftPanel();
+            ASSERT_TRUE(processor.WriteSitePages(firstTopic).ok());
             ASSERT_TRUE(processor.ProcessAllPages());
         } else {
             recorded.options.entryPageName = firstTopic;

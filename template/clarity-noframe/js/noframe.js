@@ -51,6 +51,24 @@
     else if (narrow.addListener) narrow.addListener(layoutChanged);
     layoutChanged();
 
+    // A topic whose text sits in pinned blocks (a fixed banner over a scrolling block) has no
+    // height of its own in the page's flow; it gets the height of a window, as in the help viewer.
+    var topic = document.querySelector('.pk-topic');
+    function needsWindow() {
+        var box = topic.getBoundingClientRect(), all = topic.getElementsByTagName('*');
+        for (var i = 0; i < all.length && i < 5000; i++) {
+            var s = getComputedStyle(all[i]);
+            if (s.position !== 'absolute' && s.position !== 'fixed') continue;
+            var r = all[i].getBoundingClientRect();
+            if (r.height <= 1 || r.bottom > box.bottom + 1) return true;
+            if (/auto|scroll/.test(s.overflowY) && all[i].scrollHeight > all[i].clientHeight) return true;
+        }
+        return false;
+    }
+    function fitTopic() { if (topic && needsWindow()) topic.classList.add('pk-window'); }
+    if (document.readyState === 'complete') fitTopic();
+    else window.addEventListener('load', fitTopic);
+
     // A page without a title of its own would be named " - Help"; keep only the help's title.
     var t = document.title.replace(/^\s*[\u2013-]\s*/, '');
     if (t !== document.title) document.title = t;

@@ -139,7 +139,8 @@ private:
 
 class CommandLineHost : public BuildHost {
 public:
-    explicit CommandLineHost(BuildObserver& observer) : observer_(observer) {
+    CommandLineHost(BuildObserver& observer, std::string project, bool force)
+        : observer_(observer), project_(std::move(project)), force_(force) {
         programFolder_ = GetProgramFolder();
         catalogue_.LoadTemplateCatalogue(programFolder_);
     }
@@ -160,11 +161,15 @@ public:
     std::string programFolder() override { return programFolder_; }
     BuildObserver* observer() override { return &observer_; }
     void buildStarted() override {}
+    std::string projectPath() override { return project_; }
+    bool writeAmongForeignFiles(std::string_view, std::string_view) override { return force_; }
 
     bool refused = false;
 
 private:
     BuildObserver& observer_;
+    std::string project_;
+    bool force_;
     std::string programFolder_;
     TemplateCatalogue catalogue_;
 };
@@ -224,7 +229,11 @@ int runBuildCommand(const BuildOptions& options) {
     if (logMode)
         std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
     ConsoleObserver observer(logMode);
-    CommandLineHost host(observer);
+    CommandLineHost host(observer,
+                         options.projectFile.empty()
+                             ? std::string()
+                             : std::filesystem::absolute(options.projectFile).string(),
+                         options.force);
     BuildJob job;
 
     if (!options.linksReport.empty())

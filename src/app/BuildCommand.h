@@ -26,6 +26,7 @@ struct BuildOptions {
     std::string contextNames;
     std::string linksReport;  // file for the unresolved links, or empty
     std::string report;       // file for every failed item and unresolved link, or empty
+    bool force = false;       // write into a folder that holds files no build wrote
     bool log = false;         // print the log texts exactly as the job sends them
     bool verbose = false;     // also the container reader's diagnostic lines
 };

@@ -330,6 +330,15 @@ void CPlovikDlg::showValidationMessage(std::string_view text) {
     ShowGeneralPage();
 }
 
+bool CPlovikDlg::writeAmongForeignFiles(std::string_view folder, std::string_view example) {
+    return MessageBoxW(m_host,
+                       "The output folder " + std::string(folder) +
+                           " holds files that Plovik did not write, such as " +
+                           std::string(example) +
+                           ". The build may replace or change them. Build into this folder anyway?",
+                       "Plovik", MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDOK;
+}
+
 std::optional<std::string> CPlovikDlg::templateFolderName(int version, int index) {
     if (const TplInfo* t = m_catalogue.find(version, index))
         return t->TplPath;

@@ -35,6 +35,8 @@ public:
     // ---- what the build start needs ----
     void readSettings(ProjectSettings& settings) override;
     void showValidationMessage(std::string_view text) override;
+    std::string projectPath() override { return m_projectPath; }
+    bool writeAmongForeignFiles(std::string_view folder, std::string_view example) override;
     std::optional<std::string> templateFolderName(int version, int index) override;
     std::string programFolder() override { return m_programFolder; }
     BuildObserver* observer() override;

@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
         ->transform(CLI::CheckedTransformer(std::map<std::string, int>{{"auto", 0}, {"keep", 1}}));
     buildCmd->add_flag("--no-fix-links", build.noFixLinks,
                        "Leave links that only resolve when case is ignored, and ms-its links");
+    buildCmd->add_flag("--force", build.force,
+                       "Build into an output folder that holds files Plovik did not write; they "
+                       "may be replaced or changed");
     buildCmd->add_option("--report", build.report,
                          "Write every item that failed and every link that does not resolve, "
                          "each with its reason, to FILE (one tab-separated line each)");

@@ -74,6 +74,8 @@ ExtractionSummary extractChm(const std::string& chmPath, const std::string& outp
         Outcome outcome;
         if (!isSafeRelativeName(relative))
             outcome = Outcome::itemFailed("its name would leave the output folder");
+        else if (std::string why = sink.refusal(relative); !why.empty())
+            outcome = Outcome::itemFailed(std::move(why));
         else if (retrieveEntry(*chm, entry, bytes) != 0)
             outcome =
                 Outcome::itemFailed("its " + std::to_string(entry.length) + " bytes at offset " +

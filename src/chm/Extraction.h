@@ -27,6 +27,12 @@ public:
     // The name, "/" and a path, that a stored file or folder is written under. The view must stay
     // valid until the next call.
     virtual std::string_view nameFor(std::string_view stored) { return stored; }
+    // Why the file `relative` must not be written (the build reads a file of that name), or empty
+    // when it may be.
+    virtual std::string refusal(std::string_view relative) {
+        (void)relative;
+        return {};
+    }
     // A file is about to be unpacked; `name` is as written, with its leading "/".
     virtual void entryStarted(std::string_view name) { (void)name; }
     // The bytes to write for the file `relative` (its name as written, less the leading "/").

@@ -1,16 +1,21 @@
 #include "pipeline/BuildJob.h"
 
 #include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <unordered_set>
 
 #include "pages/EntryFileName.h"
 #include "pages/Layouts.h"
 #include "pages/LinkRepair.h"
 #include "pages/TableOfContents.h"
+#include "pages/TopicFitScript.h"
 #include "pipeline/ContextHelp.h"
 #include "pipeline/ExtractionStage.h"
 #include "pipeline/FullTextSearch.h"
 #include "pipeline/KeywordIndex.h"
 #include "platform/FileSystem.h"
+#include "platform/SiteRecord.h"
 #include "platform/TextFile.h"
 #include "text/CharsetDeclaration.h"
 #include "text/PathSegments.h"
@@ -142,6 +147,9 @@ void BuildJob::launchWorker() {
         worker_.join();  // the previous worker has finished its work
     worker_ = std::thread([this] {
         runBuild();
+        // Whatever the build got to write is ours for the next build, also when it stopped. A
+        // record that cannot be written only makes the next build ask.
+        recordSite(outputFolder, outputBefore);
         outputLock.release();
         workerActive_ = false;
     });
@@ -199,6 +207,7 @@ BuildJob::Ending BuildJob::runStages() {
         return Ending::Stopped;
     {
         ExtractionStage extraction(*this, convertCharset);
+        extraction.protect(protectedNames);
         const ExtractionSummary summary = extraction.run(chmPath, outputFolder);
         if (!summary.opened())
             return fail("cannot read " + chmPath + ": " + summary.outcome.reason);
@@ -307,6 +316,7 @@ BuildJob::Ending BuildJob::runStages() {
             itemFailed(std::string(folder) + "/", "the template's files could not all be copied");
     }
     log("ok\r\n", 1);
+    reportReplacedStoredFiles(traits);
 
     buildContextHelp(*this, {.chmPath = chmPath,
                              .outputFolder = outputFolder,
@@ -328,6 +338,60 @@ BuildJob::Ending BuildJob::runStages() {
         log(summary, 0);
     log("\r\nDone.", 1);
     return Ending::Finished;
+}
+
+std::string foreignFilesMessage(std::string_view folder, std::string_view example) {
+    return "The output folder " + std::string(folder) +
+           " holds files that Plovik did not write, such as " + std::string(example) +
+           ". A build would replace or change them: choose an empty folder, or build with --force "
+           "to write into this one all the same.";
+}
+
+namespace {
+
+// `file` relative to `folder` when it lies below it, both taken as the file system has them.
+std::optional<std::string> nameBelow(const std::string& folder, const std::string& file) {
+    if (file.empty())
+        return std::nullopt;
+    std::error_code ec;
+    const auto base = std::filesystem::weakly_canonical(folder, ec);
+    const auto path = std::filesystem::weakly_canonical(file, ec);
+    if (ec)
+        return std::nullopt;
+    const std::string relative = path.lexically_relative(base).generic_string();
+    if (relative.empty() || relative == "." || relative.starts_with(".."))
+        return std::nullopt;
+    return relative;
+}
+
+}  // namespace
+
+void BuildJob::reportReplacedStoredFiles(const LayoutTraits& traits) {
+    // The site's own files have fixed names that its pages and scripts refer to; a stored file of
+    // the same name loses its place to them, and the user hears which.
+    std::vector<std::string> generated = {std::string(topicFitScriptName())};
+    if (traits.contentsPageStays) {
+        generated.insert(generated.end(), {"header.html", "LeftPanel.html", contentsPage_});
+        if (buildIndex)
+            generated.insert(generated.end(), {"HelpIndex.html", "js/indexdata.js"});
+        if (buildSearch)
+            generated.insert(generated.end(), {"HelpSearch.html", "js/searchdata.js"});
+    }
+    for (const char* folder : {"images", "js", "css"}) {
+        std::error_code ec;
+        const std::filesystem::path base = templateFolder + folder;
+        for (auto it = std::filesystem::recursive_directory_iterator(base, ec);
+             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+            if (it->is_regular_file(ec))
+                generated.push_back(std::string(folder) + "/" +
+                                    it->path().lexically_relative(base).generic_string());
+    }
+    const std::unordered_set<std::string> stored(fileList_.begin(), fileList_.end());
+    for (const std::string& name : generated)
+        if (stored.count(name))
+            itemFailed(name,
+                       "the help's own file of this name was replaced by the site's file of "
+                       "the same name, which the site's pages use");
 }
 
 bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
@@ -355,14 +419,23 @@ bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
     FolderLockAttempt lock = tryLockFolder(settings.outputpath);
     if (!lock)
         return refuse(lock.reason);
+    // A folder of someone's own files (the help's project, say) is not written into unasked.
+    if (auto foreign = foreignFileIn(settings.outputpath);
+        foreign && !host.writeAmongForeignFiles(settings.outputpath, *foreign))
+        return refuse(foreignFilesMessage(settings.outputpath, *foreign));
 
     // Reserving the worker before anything of the job is touched refuses a second Build that
     // arrives before the first worker has set jobRunning.
     if (job.running() || !job.claimWorker())
         return false;
     job.outputLock = std::move(lock.lock);
+    job.outputBefore = snapshotOf(settings.outputpath);
 
     withTrailingSlash(settings.outputpath);
+    job.protectedNames.clear();
+    for (const std::string& read : {settings.chmfile, host.projectPath()})
+        if (auto inside = nameBelow(settings.outputpath, read))
+            job.protectedNames.push_back(std::move(*inside));
     job.chmPath = settings.chmfile;
     job.outputFolder = settings.outputpath;
     job.title = settings.title;

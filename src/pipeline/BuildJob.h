@@ -15,12 +15,14 @@
 #include <thread>
 #include <vector>
 
+#include "pages/Layouts.h"
 #include "pages/PageOptions.h"
 #include "pages/Progress.h"
 #include "pipeline/BuildObserver.h"
 #include "pipeline/ProjectSettings.h"
 #include "platform/FolderLock.h"
 #include "platform/Outcome.h"
+#include "platform/SiteRecord.h"
 
 namespace plovik {
 
@@ -60,6 +62,15 @@ public:
     virtual BuildObserver* observer() = 0;
     // The job has been started: Build looks inactive, Stop active.
     virtual void buildStarted() = 0;
+    // The project file the settings came from, or empty; a build never writes over it.
+    virtual std::string projectPath() { return {}; }
+    // The output folder holds files that no build of ours wrote (`example` is one of them): true
+    // when the user lets the build write into it all the same.
+    virtual bool writeAmongForeignFiles(std::string_view folder, std::string_view example) {
+        (void)folder;
+        (void)example;
+        return false;
+    }
 };
 
 class BuildJob : private Progress {
@@ -93,6 +104,11 @@ public:
     std::optional<std::string> removeFooter;
     // The output folder's lock, taken by startBuild and let go when the worker returns.
     FolderLock outputLock;
+    // Files below the output folder that the build reads and must never write (the CHM being
+    // converted, the project file), relative to it.
+    std::vector<std::string> protectedNames;
+    // What the output folder held before the build, to tell what the build wrote.
+    FolderSnapshot outputBefore;
     // A header or help project that names the context ids, or empty.
     std::string contextNamesPath;
 
@@ -145,6 +161,8 @@ private:
     enum class Ending { Finished, Stopped, Failed };
     // The stages in order.
     Ending runStages();
+    // Makes a failed item of every stored file that a file of the site replaced.
+    void reportReplacedStoredFiles(const LayoutTraits& traits);
     // Ends the build without a site: logs "failed" with the reason and records it.
     Ending fail(std::string reason);
     // The lines of the report file: every failed item, then every unresolved link.
@@ -176,6 +194,8 @@ inline constexpr std::string_view kMsgSelectChm = "Please select a CHM file firs
 inline constexpr std::string_view kMsgChmMissing = "File does not exist!";
 inline constexpr std::string_view kMsgSelectOutput = "Please select output folder first!";
 inline constexpr std::string_view kMsgOutputMissing = "Output folder does not exist!";
+// The refusal of an output folder that holds files no build wrote, before the folder and a file.
+std::string foreignFilesMessage(std::string_view folder, std::string_view example);
 inline constexpr std::string_view kMsgNoTemplate =
     "The selected template is not in the template catalogue!";
 

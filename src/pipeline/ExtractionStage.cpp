@@ -36,6 +36,13 @@ bool ExtractionStage::stopRequested() {
     return progress_.checkStop();
 }
 
+std::string ExtractionStage::refusal(std::string_view relative) {
+    for (const std::string& name : protected_)
+        if (name == relative)
+            return "it would replace " + name + ", which this build reads";
+    return {};
+}
+
 std::string_view ExtractionStage::nameFor(std::string_view stored) {
     return utf8_ ? utf8_->name(stored) : stored;
 }

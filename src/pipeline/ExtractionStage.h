@@ -36,12 +36,15 @@ public:
     ExtractionSummary run(const std::string& chmPath, const std::string& outputFolder);
 
     ExtractedHelp& help() { return help_; }
+    // Names below the output folder that are never written: the files the build reads.
+    void protect(std::vector<std::string> names) { protected_ = std::move(names); }
     // Zero counts when nothing was converted.
     ConversionCounts conversionCounts() const;
 
     void opened(ChmFile& chm) override;
     bool stopRequested() override;
     std::string_view nameFor(std::string_view stored) override;
+    std::string refusal(std::string_view relative) override;
     void entryStarted(std::string_view name) override;
     std::string_view transform(std::string_view relative, std::string_view bytes) override;
     void entryFinished(std::string_view relative, const Outcome& outcome) override;
@@ -53,6 +56,7 @@ private:
     bool convertCharset_;
     std::unique_ptr<HelpTextToUtf8> utf8_;
     ExtractedHelp help_;
+    std::vector<std::string> protected_;
     std::size_t undecodable_ = 0;  // of the file being written
     std::string line_;
 };

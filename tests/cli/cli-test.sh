@@ -54,9 +54,26 @@ done
 # which item and why (here a file stands where the template's images folder must go).
 mkdir -p "$tmp/site4"
 : >"$tmp/site4/images"
-"$plovik" build --chm "$tmp/help.chm" --out "$tmp/site4" --log --report "$tmp/report" >/dev/null 2>"$tmp/err4"; rc=$?
+"$plovik" build --chm "$tmp/help.chm" --out "$tmp/site4" --force --log --report "$tmp/report" >/dev/null 2>"$tmp/err4"; rc=$?
 check "failed items give status 4 and a report" \
     '[ $rc -eq 4 ] && grep -q "^file	images/	" "$tmp/report" && grep -q "^Failed items:  1" "$tmp/err4"'
+
+# A folder of someone's own files is not built into unasked; a folder our build wrote is.
+mkdir -p "$tmp/author"
+cp "$help_chm" "$tmp/author/help.chm"
+echo '<p>mine</p>' >"$tmp/author/toc.hhc"
+err=$("$plovik" build --chm "$tmp/author/help.chm" --out "$tmp/author" 2>&1 >/dev/null); rc=$?
+check "a folder of foreign files is refused, naming one" \
+    '[ $rc -eq 2 ] && case "$err" in "The output folder $tmp/author"*"did not write, such as "*"--force"*) true ;; *) false ;; esac && [ "$(cat "$tmp/author/toc.hhc")" = "<p>mine</p>" ]'
+"$plovik" build --chm "$tmp/help.chm" --out "$tmp/site" --log >/dev/null 2>&1; rc=$?
+check "a folder an earlier build wrote builds again without asking" '[ $rc -eq 0 ]'
+echo 'notes' >"$tmp/site/notes.txt"
+"$plovik" build --chm "$tmp/help.chm" --out "$tmp/site" >/dev/null 2>&1; rc=$?
+check "a file the user put beside the site is noticed" '[ $rc -eq 2 ] && [ -f "$tmp/site/notes.txt" ]'
+sum=$(sha256sum <"$tmp/author/help.chm")
+"$plovik" build --chm "$tmp/author/help.chm" --out "$tmp/author" --force >/dev/null 2>&1; rc=$?
+check "with --force it builds, and never writes over the CHM it converts" \
+    '[ $rc -eq 0 ] || [ $rc -eq 4 ]; [ "$(sha256sum <"$tmp/author/help.chm")" = "$sum" ] && [ -f "$tmp/author/.plovik-site" ]'
 
 cat >"$tmp/p.zarn" <<ZARN
 [version]

@@ -74,6 +74,11 @@ public:
     std::string programFolder() override { return programFolder_; }
     BuildObserver* observer() override { return &forwarder; }
     void buildStarted() override { ++started; }
+    std::string projectPath() override { return project; }
+    bool writeAmongForeignFiles(std::string_view, std::string_view example) override {
+        asked.emplace_back(example);
+        return allowForeign;
+    }
 
     // Handles messages until the worker has returned.
     void runToEnd() {
@@ -88,6 +93,9 @@ public:
     std::vector<LogItem> log;
     std::vector<std::string> messages;
     std::function<void(const std::string&)> onLog;
+    std::string project;
+    bool allowForeign = false;
+    std::vector<std::string> asked;
     int doneMessages = 0;
     int reads = 0;
     int started = 0;
@@ -233,6 +241,52 @@ TEST_F(BuildJobTest, AnUnreadableChmFailsWithItsReason) {
     EXPECT_EQ(job.result().reason, reason);
     EXPECT_FALSE(job.running());
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/css"));
+}
+
+// The help author's folder: the user is asked before a build writes among files it did not write,
+// and the CHM being converted and the project file are never written, even by a CHM that stores
+// files of their names. What the build wrote is recorded: the next build asks again only for the
+// user's own files.
+TEST_F(BuildJobTest, AFolderOfTheUsersFilesIsAskedForAndWhatTheBuildReadsIsNeverWritten) {
+    const auto out = dir.path() / "out";
+    test::ChmWriter hostile;
+    hostile.addFile("/a.htm", "<html><body>Alpha</body></html>");
+    hostile.addFile("/help.chm", "not the help");
+    hostile.addFile("/project.zarn", "[general]\nchmfile=/etc/passwd\n");
+    const std::string chm = hostile.build();
+    test::writeFile(out / "help.chm", chm);
+    test::writeFile(out / "project.zarn", "[general]\n");
+    settings.chmfile = (out / "help.chm").string();
+    host.project = (out / "project.zarn").string();
+
+    EXPECT_FALSE(startBuild(job, settings, host));
+    ASSERT_EQ(host.asked.size(), 1u);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("holds files that Plovik did not write"), std::string::npos);
+
+    host.allowForeign = true;
+    ASSERT_TRUE(startBuild(job, settings, host));
+    host.runToEnd();
+    EXPECT_EQ(test::readFile(out / "help.chm"), chm);
+    EXPECT_EQ(test::readFile(out / "project.zarn"), "[general]\n");
+    EXPECT_TRUE(std::filesystem::exists(out / "a.htm"));
+    std::vector<std::string> refused;
+    for (const FailedItem& item : job.result().failed)
+        if (item.reason.find("which this build reads") != std::string::npos)
+            refused.push_back(item.item);
+    EXPECT_EQ(refused.size(), 2u);
+
+    host.allowForeign = false;
+    EXPECT_FALSE(startBuild(job, settings, host));
+    ASSERT_EQ(host.asked.size(), 3u);
+    EXPECT_TRUE(host.asked[2] == "help.chm" || host.asked[2] == "project.zarn") << host.asked[2];
+    std::filesystem::remove(out / "help.chm");
+    std::filesystem::remove(out / "project.zarn");
+    settings.chmfile = (dir.path() / "input/help.chm").string();
+    ASSERT_TRUE(startBuild(job, settings, host))
+        << "the files this build wrote were taken for the user's";
+    host.runToEnd();
+    EXPECT_EQ(host.asked.size(), 3u) << host.asked.back();
 }
 
 TEST_F(BuildJobTest, TrailingSlashIsAddedOnce) {

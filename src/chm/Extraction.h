@@ -53,7 +53,7 @@ struct ExtractionSummary {
 };
 
 // Bytes of files decoded ahead of their turn that an extraction keeps for it, at most.
-inline constexpr std::size_t kExtractionHoldLimit = std::size_t{32} << 20;
+inline constexpr std::size_t kExtractionHoldLimit = std::size_t{16} << 20;
 
 // Writes every stored file of the CHM at `chmPath` below `outputFolder` (ending with '/'), in
 // directory order, except the help compiler's own objects. A name that would leave the folder is

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the container reader the way extraction uses it: open, walk the
 // directory, read the section list, and fetch every entry (which decodes the compressed section
 // from the reset point at or before each object). Then hands the compressed section's objects
-// their bytes in one pass, which must answer each object once, with bytes of its length. Then
+// their bytes in one pass, which must answer each object once, with bytes of its length, and
+// streams them to a reader that asks in directory order, within a small limit of bytes held. Then
 // reads the help's context map, as a build and `plovik list --context` do. The same bytes go
 // to the map's parsers directly, split into an #IVB and a #STRINGS, so that their checks are
 // reached without a well-formed container around them.
@@ -13,8 +14,9 @@
 
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
-#include "chm/SectionReader.h"
 #include "chm/ContextMap.h"
+#include "chm/SectionReader.h"
+#include "chm/SectionStream.h"
 #include "platform/OutputFolder.h"
 
 namespace {
@@ -94,6 +96,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 __builtin_trap();  // every object answered exactly once
         }
         total += sink.total;
+    }
+
+    // The same objects as extraction streams them: asked for in directory order, with so little
+    // room to hold objects decoded ahead that some are held and some let go.
+    for (std::size_t s = 0; s < chm->sections.size(); ++s) {
+        if (!chm->sections[s].compressed)
+            continue;
+        auto reader = SectionReader::open(*chm, s);
+        if (!reader)
+            continue;
+        std::vector<SectionStream::Object> objects;
+        for (std::size_t i = 0; i < chm->entries.size(); ++i) {
+            if (chm->entries[i].section == s)
+                objects.push_back({chm->entries[i].offset, chm->entries[i].length, i});
+        }
+        SectionStream stream(*chm, std::move(reader), std::move(objects), 4096);
+        for (std::size_t i = 0; i < chm->entries.size(); ++i) {
+            if (chm->entries[i].section != s ||
+                stream.fetch(i, bytes) != SectionStream::Fetch::Ready)
+                continue;
+            if (bytes.bytes.size() != chm->entries[i].length)
+                __builtin_trap();
+            for (char c : bytes.bytes)
+                total += static_cast<unsigned char>(c);
+        }
+        if (stream.peakHeld() > 4096)
+            __builtin_trap();
     }
     closeChm(*chm);
     return total == 0xFFFFFFFF ? 1 : 0;

@@ -1,8 +1,10 @@
 #include "chm/Extraction.h"
 
 #include <array>
+#include <map>
 
 #include "chm/ChmFile.h"
+#include "chm/SectionStream.h"
 #include "platform/OutputFolder.h"
 #include "text/AsciiCase.h"
 
@@ -33,19 +35,75 @@ std::string_view parentOf(std::string_view relative) {
     return cut == std::string_view::npos ? std::string_view{} : relative.substr(0, cut);
 }
 
+// A stored file that extraction will most likely ask for; the sink's renaming can still make it
+// skip one (then it is let go unasked) or ask for another (then that is fetched on its own).
+bool likelyWritten(const ChmEntry& entry) {
+    if (entry.name.size() < 2 || entry.name.front() != '/' || entry.isFolder() || entry.length == 0)
+        return false;
+    const std::string_view relative = std::string_view(entry.name).substr(1);
+    return !listed(kSkippedFileNames, relative) &&
+           !listed(kSkippedDirectoryNames, parentOf(relative));
+}
+
+// The files of every compressed section, read by decoding each section once in its own order
+// while extraction asks in directory order; see SectionStream.
+class StreamedSections {
+public:
+    StreamedSections(ChmFile& chm, std::size_t holdLimit) : chm_(chm) {
+        std::map<std::size_t, std::vector<SectionStream::Object>> wanted;
+        for (std::size_t i = 0; i < chm.entries.size(); ++i) {
+            const ChmEntry& e = chm.entries[i];
+            if (e.section < chm.sections.size() && chm.sections[e.section].compressed &&
+                likelyWritten(e))
+                wanted[e.section].push_back({e.offset, e.length, i});
+        }
+        for (auto& [index, objects] : wanted) {
+            const ChmSection& section = chm.sections[index];
+            if (section.decodeAttempted && !section.decoded)
+                continue;  // known not to decode: retrieveEntry says so for each file
+            if (auto reader = SectionReader::open(chm, index))
+                streams_.emplace(index, std::make_unique<SectionStream>(
+                                            chm, std::move(reader), std::move(objects), holdLimit));
+        }
+    }
+
+    // 0 with the bytes of entry `index`, or -1 when they cannot be had whole.
+    int fetch(std::size_t index, ObjectBytes& out) {
+        const ChmEntry& entry = chm_.entries[index];
+        const auto stream = streams_.find(entry.section);
+        if (stream != streams_.end()) {
+            switch (stream->second->fetch(index, out)) {
+                case SectionStream::Fetch::Ready:
+                    return 0;
+                case SectionStream::Fetch::Failed:
+                    return -1;
+                case SectionStream::Fetch::Elsewhere:
+                    break;
+            }
+        }
+        return retrieveEntry(chm_, entry, out);
+    }
+
+private:
+    ChmFile& chm_;
+    std::map<std::size_t, std::unique_ptr<SectionStream>> streams_;
+};
+
 }  // namespace
 
 ExtractionSummary extractChm(const std::string& chmPath, const std::string& outputFolder,
-                             ExtractionSink& sink) {
+                             ExtractionSink& sink, std::size_t holdLimit) {
     ExtractionSummary summary;
     std::unique_ptr<ChmFile> chm = openChm(chmPath, summary.outcome);
     if (!chm)
         return summary;
     sink.opened(*chm);
     OutputFolder out(outputFolder);
+    StreamedSections sections(*chm, holdLimit);
     ObjectBytes bytes;
 
-    for (const ChmEntry& entry : chm->entries) {
+    for (std::size_t index = 0; index < chm->entries.size(); ++index) {
+        const ChmEntry& entry = chm->entries[index];
         if (sink.stopRequested()) {
             summary.stopped = true;
             return summary;
@@ -76,7 +134,7 @@ ExtractionSummary extractChm(const std::string& chmPath, const std::string& outp
             outcome = Outcome::itemFailed("its name would leave the output folder");
         else if (std::string why = sink.refusal(relative); !why.empty())
             outcome = Outcome::itemFailed(std::move(why));
-        else if (retrieveEntry(*chm, entry, bytes) != 0)
+        else if (sections.fetch(index, bytes) != 0)
             outcome =
                 Outcome::itemFailed("its " + std::to_string(entry.length) + " bytes at offset " +
                                     std::to_string(entry.offset) + " of section " +

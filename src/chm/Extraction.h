@@ -58,10 +58,15 @@ struct ExtractionSummary {
     bool opened() const { return outcome.grade != Grade::Fatal; }
 };
 
+// Bytes of files decoded ahead of their turn that an extraction keeps for it, at most.
+inline constexpr std::size_t kExtractionHoldLimit = std::size_t{16} << 20;
+
 // Writes every stored file of the CHM at `chmPath` below `outputFolder` (ending with '/'), in
 // directory order, except the help compiler's own objects. A name that would leave the folder is
-// never written.
+// never written. Each compressed section is decoded once, in its own order; files that come out
+// before their turn are kept for it up to `holdLimit` bytes, and beyond that decoded again when
+// their turn comes, so the limit changes the time taken, never what is written or told.
 ExtractionSummary extractChm(const std::string& chmPath, const std::string& outputFolder,
-                             ExtractionSink& sink);
+                             ExtractionSink& sink, std::size_t holdLimit = kExtractionHoldLimit);
 
 }  // namespace plovik

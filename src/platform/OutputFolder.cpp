@@ -65,6 +65,11 @@ OutputFolder::OutputFolder(std::string root) : root_(std::move(root)) {
         root_.push_back('/');
 }
 
+OutputFolder::~OutputFolder() {
+    if (lastFolder_ >= 0)
+        ::close(lastFolder_);
+}
+
 int OutputFolder::openFolder(std::string_view relative, bool create) {
     Descriptor folder(
         ::open(root_.empty() ? "." : root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -126,25 +131,36 @@ Outcome OutputFolder::write(std::string_view relative, std::string_view bytes) {
     if (name == ".")
         return Outcome::itemFailed("its name is a folder's");
 
-    Descriptor folder(openFolder(folderName, !knownFolders_.count(std::string(folderName))));
-    if (folder.get() < 0) {
-        return Outcome::itemFailed("its folder could not be made (" + std::string(folderName) +
-                                   "): " + errorText(errno));
+    // Files of one folder mostly come one after another: the folder stays open for the next,
+    // which saves walking to it again. The descriptor is the real folder reached before, so
+    // keeping it open never lets a write go through a link put in its place since.
+    if (lastFolder_ < 0 || lastFolderName_ != folderName) {
+        Descriptor opened(openFolder(folderName, !knownFolders_.count(std::string(folderName))));
+        if (opened.get() < 0) {
+            return Outcome::itemFailed("its folder could not be made (" + std::string(folderName) +
+                                       "): " + errorText(errno));
+        }
+        if (!folderName.empty())
+            knownFolders_.insert(std::string(folderName));
+        if (lastFolder_ >= 0)
+            ::close(lastFolder_);
+        lastFolder_ = opened.release();
+        lastFolderName_.assign(folderName);
     }
-    if (!folderName.empty())
-        knownFolders_.insert(std::string(folderName));
+    const int folder = lastFolder_;
 
     // The new bytes go to a name of our own beside the file; only a complete file is renamed
     // over the old one, and a rename replaces a link at that name instead of following it. No
     // fsync: a build writes tens of thousands of files, and it is a stop or a full disk that
     // must not leave a cut file, not a power cut.
     static std::atomic<unsigned> counter{0};
+    static const pid_t process = ::getpid();  // asked once: it is a system call per file
     std::string temporary;
     Descriptor file;
     for (int attempt = 0; attempt < 100 && file.get() < 0; ++attempt) {
-        temporary = std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+        temporary = std::string(kTemporaryPrefix) + std::to_string(process) + "-" +
                     std::to_string(counter++);
-        file = Descriptor(::openat(folder.get(), temporary.c_str(),
+        file = Descriptor(::openat(folder, temporary.c_str(),
                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (file.get() < 0 && errno != EEXIST)
             break;
@@ -169,14 +185,14 @@ Outcome OutputFolder::write(std::string_view relative, std::string_view bytes) {
     if (::close(file.release()) != 0 && error == 0)
         error = errno;
     if (error != 0) {
-        ::unlinkat(folder.get(), temporary.c_str(), 0);
+        ::unlinkat(folder, temporary.c_str(), 0);
         return Outcome::itemFailed("writing " + std::to_string(bytes.size()) +
                                    " bytes failed after " + std::to_string(bytes.size() - left) +
                                    ": " + errorText(error));
     }
-    if (::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) {
+    if (::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
         error = errno;
-        ::unlinkat(folder.get(), temporary.c_str(), 0);
+        ::unlinkat(folder, temporary.c_str(), 0);
         return Outcome::itemFailed("it could not take the place of what has its name: " +
                                    errorText(error));
     }

@@ -27,6 +27,9 @@ public:
     // `root` is the folder itself, ending with '/'. It is the user's choice and is trusted as it
     // is; only what lies below it is checked.
     explicit OutputFolder(std::string root);
+    ~OutputFolder();
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
 
     // Creates the folder `relative` and every missing folder on its way. False when the name is
     // not safe, or something on the way exists and is not a real folder, or creation fails.
@@ -53,6 +56,8 @@ private:
 
     std::string root_;
     std::unordered_set<std::string> knownFolders_;  // relative folders made or found real
+    std::string lastFolderName_;  // the folder the last file went to, and its open descriptor
+    int lastFolder_ = -1;
 };
 
 }  // namespace plovik

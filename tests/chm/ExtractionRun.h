@@ -64,13 +64,14 @@ public:
 // `stopAfter`: ask to stop once that many files have been written or lost.
 inline std::unique_ptr<ExtractionRun> runExtraction(const std::string& chmPath,
                                                     const std::string& outputFolder,
-                                                    int stopAfter = -1) {
+                                                    int stopAfter = -1,
+                                                    std::size_t holdLimit = kExtractionHoldLimit) {
     auto run = std::make_unique<ExtractionRun>();
     if (stopAfter >= 0) {
         run->stopping = true;
         run->stopAfter = static_cast<std::size_t>(stopAfter);
     }
-    run->summary = extractChm(chmPath, outputFolder, *run);
+    run->summary = extractChm(chmPath, outputFolder, *run, holdLimit);
     return run;
 }
 

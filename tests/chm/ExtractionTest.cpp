@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <random>
 
 #include "ExtractionRun.h"
 #include "support/TempDir.h"
@@ -93,6 +96,57 @@ TEST_F(Extraction, TellsAndWritesEachFileInDirectoryOrder) {
     EXPECT_EQ(readFile(out() / "deep/er/page.html"), "nested, no folder entries");
     EXPECT_TRUE(fs::is_regular_file(out() / "zero.htm"));
     EXPECT_EQ(fs::file_size(out() / "zero.htm"), 0u);
+}
+
+// The section holds the files in another order than the directory: each comes out of the decoder
+// in section order and is written in directory order, whether it was held for its turn, let go
+// and decoded again (nothing may be held), or pieced together over several reset intervals. The
+// sink hears the same, and the same bytes are written, whatever may be held.
+TEST_F(Extraction, FilesDecodedAheadOfTheirTurnComeOutTheSameWhateverIsHeld) {
+    std::mt19937 rng(5);
+    auto text = [&](std::size_t size) {
+        std::string s;
+        while (s.size() < size)
+            s += "<p>" + std::to_string(rng()) + " " + std::to_string(rng() % 977) + "</p>\n";
+        s.resize(size);
+        return s;
+    };
+    std::vector<std::string> names;
+    for (int i = 0; i < 60; ++i)
+        names.push_back("p" + std::to_string(i) + ".htm");
+    std::shuffle(names.begin(), names.end(), rng);
+    names.insert(names.begin() + 30, "big.htm");
+    ChmWriter w;
+    std::map<std::string, std::string> files;
+    for (const std::string& name : names) {
+        files[name] = text(name == "big.htm" ? 300000 : 1000 + rng() % 30000);
+        w.addFile("/" + name, files[name]);
+    }
+    const std::string bytes = w.build();
+    ASSERT_FALSE(bytes.empty()) << w.error();
+    const fs::path chm = writeFile(dir.path() / "input.chm", bytes);
+
+    std::vector<std::string> heard;
+    for (std::size_t holdLimit : {kExtractionHoldLimit, std::size_t{100000}, std::size_t{0}}) {
+        SCOPED_TRACE(holdLimit);
+        const fs::path folder = dir.path() / ("out-" + std::to_string(holdLimit));
+        fs::create_directories(folder);
+        auto run = runExtraction(chm.string(), folder.string() + "/", -1, holdLimit);
+        ASSERT_TRUE(run->result());
+        EXPECT_EQ(run->summary.written, files.size());
+        EXPECT_EQ(run->summary.failed, 0u);
+        for (const auto& [name, content] : files)
+            EXPECT_TRUE(readFile(folder / name) == content) << name;
+        if (heard.empty())
+            heard = run->started;
+        EXPECT_EQ(run->started, heard);
+    }
+    // Told in directory order, which is not the order of the section.
+    std::vector<std::string> sectionOrder;
+    for (const std::string& name : names)
+        sectionOrder.push_back("/" + name);
+    EXPECT_NE(heard, sectionOrder);
+    EXPECT_EQ(heard.size(), sectionOrder.size());
 }
 
 TEST_F(Extraction, NamesThatWouldLeaveTheFolderAreNeverWritten) {

@@ -13,8 +13,11 @@
 #include "app/ChmCommands.h"
 #include "app/TemplateCatalogue.h"
 #include "pipeline/BuildJob.h"
+#include "pipeline/Library.h"
 #include "pipeline/ProjectFile.h"
+#include "platform/FileSystem.h"
 #include "platform/ProgramFolder.h"
+#include "platform/TextFile.h"
 #include "text/TerminalText.h"
 
 namespace plovik {
@@ -174,10 +177,118 @@ private:
     TemplateCatalogue catalogue_;
 };
 
+// Waits for the job's worker; Ctrl-C does what the wizard's Stop does: the job stops at its next
+// checkpoint.
+void waitForBuild(BuildJob& job) {
+    g_interrupted = false;
+    auto previous = std::signal(SIGINT, onInterrupt);
+    bool stopSent = false;
+    while (job.workerActive()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (g_interrupted && !stopSent && job.running()) {
+            job.pause();
+            job.requestStop();
+            stopSent = true;
+        }
+    }
+    job.waitForWorker();
+    std::signal(SIGINT, previous);
+}
+
+// Several helps: each built into a folder of its own below the output folder, then the library
+// page. A help that fails does not keep the others from being built; the exit status says the
+// worst that happened.
+int runLibrary(const BuildOptions& options, const ProjectSettings& settings,
+               const std::vector<std::string>& chmFiles, const std::string& title,
+               CommandLineHost& host, ConsoleObserver& observer, BuildJob& job, bool logMode) {
+    // Settings that are wrong for every help are refused before any is built.
+    for (const std::string& chm : chmFiles) {
+        if (!pathExists(chm)) {
+            host.showValidationMessage(std::string(kMsgChmMissing) + " (" + chm + ")");
+            return 2;
+        }
+    }
+    if (settings.outputpath.empty()) {
+        host.showValidationMessage(kMsgSelectOutput);
+        return 2;
+    }
+    if (!folderExists(settings.outputpath)) {
+        host.showValidationMessage(kMsgOutputMissing);
+        return 2;
+    }
+    std::string site = settings.outputpath;
+    if (site.back() != '/')
+        site += '/';
+    const std::vector<LibraryMember> members = planLibrary(chmFiles);
+    auto cwd = std::filesystem::current_path();
+    const LibraryOutcome outcome =
+        buildLibrary(members, settings, site, title, host.programFolder() + "template/library.tpl",
+                     job, host, waitForBuild);
+    if (logMode)
+        std::fflush(stdout);
+    else
+        observer.finish();
+
+    std::FILE* summary = logMode ? stderr : stdout;
+    auto shown = [summary](const std::string& text) {
+        return ::isatty(::fileno(summary)) ? escapeForTerminal(text) : text;
+    };
+    int status = 0;
+    std::fprintf(summary, "%s", logMode ? "\n" : "");
+    for (const LibraryEntry& entry : outcome.entries) {
+        const BuildResult& result = entry.result;
+        std::string line = entry.member.folder + "/: ";
+        if (!entry.built && outcome.stopped) {
+            line += "stopped";
+        } else if (!entry.built && result.grade != Grade::Fatal) {
+            line += "refused";
+        } else if (!entry.built) {
+            line += "the build failed: " + result.reason;
+            status = 3;
+        } else {
+            line += "built, entry page " + entry.entryPage;
+            if (!result.failed.empty()) {
+                line += ", failed items: " + std::to_string(result.failed.size());
+                if (status == 0)
+                    status = 4;
+            }
+        }
+        std::fprintf(summary, "Help %s (%s)\n", shown(line).c_str(),
+                     shown(entry.member.chmPath).c_str());
+    }
+    if (!options.report.empty() && !writeBinaryFile(resolveAgainst(options.report, cwd),
+                                                    libraryReport(outcome.entries, false)))
+        std::fprintf(stderr, "plovik: the report could not be written: %s\n",
+                     options.report.c_str());
+    if (!options.linksReport.empty() && !writeBinaryFile(resolveAgainst(options.linksReport, cwd),
+                                                         libraryReport(outcome.entries, true)))
+        std::fprintf(stderr, "plovik: the links report could not be written: %s\n",
+                     options.linksReport.c_str());
+    if (outcome.stopped) {
+        std::fprintf(summary, "\nThe build was stopped.\n");
+        return 1;
+    }
+    if (outcome.refused)
+        return 2;
+    if (!outcome.libraryPageError.empty()) {
+        std::fprintf(stderr, "plovik: the library page was not written: %s\n",
+                     shown(outcome.libraryPageError).c_str());
+        return 3;
+    }
+    bool anyBuilt = false;
+    for (const LibraryEntry& entry : outcome.entries)
+        anyBuilt = anyBuilt || entry.built;
+    if (anyBuilt)
+        std::fprintf(summary, "Output folder: %s\nEntry page:    %s%s\n", shown(site).c_str(),
+                     shown(site).c_str(), std::string(kLibraryPageName).c_str());
+    return status;
+}
+
 }  // namespace
 
 int runBuildCommand(const BuildOptions& options) {
     ProjectSettings settings;  // the wizard's defaults
+    ProjectLibrary projectLibrary;
     if (!options.projectFile.empty()) {
         ProjectFile file;
         // A project that cannot be read is refused as itself, not as settings that lack a CHM.
@@ -189,10 +300,23 @@ int runBuildCommand(const BuildOptions& options) {
         auto base = std::filesystem::absolute(options.projectFile).parent_path();
         settings.chmfile = resolveAgainst(settings.chmfile, base);
         settings.outputpath = resolveAgainst(settings.outputpath, base);
+        projectLibrary = readProjectLibrary(options.projectFile);
+        for (std::string& chm : projectLibrary.chmFiles)
+            chm = resolveAgainst(chm, base);
     }
     auto cwd = std::filesystem::current_path();
     if (options.chm)
         settings.chmfile = resolveAgainst(*options.chm, cwd);
+    // The helps in order: the project's (or --chm's) first, the project's library, those named
+    // on the command line.
+    std::vector<std::string> chmFiles;
+    if (!settings.chmfile.empty())
+        chmFiles.push_back(settings.chmfile);
+    chmFiles.insert(chmFiles.end(), projectLibrary.chmFiles.begin(), projectLibrary.chmFiles.end());
+    for (const std::string& chm : options.chmFiles)
+        chmFiles.push_back(resolveAgainst(chm, cwd));
+    if (settings.chmfile.empty() && !chmFiles.empty())
+        settings.chmfile = chmFiles.front();
     if (options.out)
         settings.outputpath = resolveAgainst(*options.out, cwd);
     if (options.layout)
@@ -215,14 +339,18 @@ int runBuildCommand(const BuildOptions& options) {
         settings.charset = *options.charset;
     if (options.noFixLinks)
         settings.fixlinks = 0;
+    const bool library = chmFiles.size() > 1;
     // Without a project file, the title and entry page follow the CHM file as the wizard sets them.
-    if (options.projectFile.empty()) {
+    if (options.projectFile.empty() && !library) {
         std::filesystem::path chm(settings.chmfile);
         if (!options.title)
             settings.title = chm.stem().string() + " online help";
         if (!options.entry && settings.version == 0)
             settings.defaultindex = "index.html";
     }
+
+    if (library && options.projectFile.empty() && !options.entry && settings.version == 0)
+        settings.defaultindex = "index.html";
 
     DiagnosticsScope diagnostics(options.verbose);
     const bool logMode = options.log || !::isatty(STDOUT_FILENO);
@@ -235,6 +363,12 @@ int runBuildCommand(const BuildOptions& options) {
                              : std::filesystem::absolute(options.projectFile).string(),
                          options.force);
     BuildJob job;
+    if (library) {
+        std::string title = options.title ? *options.title : projectLibrary.title;
+        if (title.empty())
+            title = "Help library";
+        return runLibrary(options, settings, chmFiles, title, host, observer, job, logMode);
+    }
 
     if (!options.linksReport.empty())
         job.linksReportPath = resolveAgainst(options.linksReport, cwd);
@@ -245,20 +379,7 @@ int runBuildCommand(const BuildOptions& options) {
     if (!startBuild(job, settings, host))
         return host.refused ? 2 : 1;
 
-    g_interrupted = false;
-    auto previous = std::signal(SIGINT, onInterrupt);
-    bool stopSent = false;
-    while (job.workerActive()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (g_interrupted && !stopSent && job.running()) {
-            // What the wizard's Stop does: the job stops at its next checkpoint.
-            job.pause();
-            job.requestStop();
-            stopSent = true;
-        }
-    }
-    job.waitForWorker();
-    std::signal(SIGINT, previous);
+    waitForBuild(job);
 
     if (logMode)
         std::fflush(stdout);  // "Done." ends no line

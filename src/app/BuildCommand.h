@@ -5,11 +5,15 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plovik {
 
 struct BuildOptions {
     std::string projectFile;  // empty: start from the wizard's defaults
+    // CHM files named on the command line besides --chm; with the project's and --chm's, two or
+    // more make a library.
+    std::vector<std::string> chmFiles;
     std::optional<std::string> chm;
     std::optional<std::string> out;
     std::optional<int> layout;  // 0 frame, 1 no-frame
@@ -32,7 +36,8 @@ struct BuildOptions {
 };
 
 // Exit status: 0 built with nothing failed, 1 stopped, 2 refused by validation, 3 failed (no
-// usable site), 4 built but some items failed.
+// usable site; in a library, any help without one, or no library page), 4 built but some items
+// failed.
 int runBuildCommand(const BuildOptions& options);
 
 }  // namespace plovik

@@ -1,5 +1,6 @@
 // Plovik: turns a compiled HTML help file (CHM) into a static web site.
 
+#include <iostream>
 #include <map>
 
 #include <CLI/CLI.hpp>
@@ -7,6 +8,7 @@
 #include "app/BuildCommand.h"
 #include "app/ChmCommands.h"
 #include "app/PlovikApp.h"
+#include "text/AsciiCase.h"
 
 int main(int argc, char** argv) {
     CLI::App app{
@@ -24,8 +26,12 @@ int main(int argc, char** argv) {
     std::string layout;
     CLI::App* buildCmd = app.add_subcommand(
         "build", "Build a web site from a project file and/or the options below.");
-    buildCmd->add_option("project", build.projectFile,
-                         "Project file (.zarn); relative paths in it are taken relative to it");
+    std::vector<std::string> buildInputs;
+    buildCmd->add_option("inputs", buildInputs,
+                         "A project file (.zarn; relative paths in it are taken relative to it) "
+                         "and/or CHM files (.chm): two or more CHM files, with --chm and the "
+                         "project's, build a library, each help in a folder of its own under "
+                         "--out beside a library page");
     buildCmd->add_option("--chm", build.chm, "The CHM file to convert");
     buildCmd->add_option("--out", build.out, "The folder that receives the site (must exist)");
     buildCmd->add_option("--layout", layout, "frame (default) or noframe")
@@ -98,6 +104,21 @@ int main(int argc, char** argv) {
         return plovik::listCommand(chmFile, verbose);
 
     if (*buildCmd) {
+        // A CHM file is told by its extension; anything else is the project file, of which
+        // there is one.
+        for (const std::string& input : buildInputs) {
+            const std::string_view name(input);
+            if (name.size() > 4 &&
+                plovik::equalsIgnoreAsciiCase(name.substr(name.size() - 4), ".chm")) {
+                build.chmFiles.push_back(input);
+            } else if (build.projectFile.empty()) {
+                build.projectFile = input;
+            } else {
+                std::cerr << "plovik build: only one project file can be given (" +
+                                 build.projectFile + ", " + input + ")\n";
+                return 2;
+            }
+        }
         if (layout == "frame")
             build.layout = 0;
         if (layout == "noframe")

@@ -26,8 +26,10 @@ std::string fileNamePart(std::string_view chmPath) {
 // when FILE is this help file; a link into another help file (or one that names no path) has no
 // page in this site, and its node is dropped: the result is false. A link that would run script
 // is no page either: the node stays, as a heading without a link. Other links are relative to
-// the contents file, which matters when it stands in a subfolder.
+// the contents file, which matters when it stands in a subfolder. In a library, a link into one
+// of the other helps stays as it is written.
 bool normaliseLocal(std::string_view value, std::string_view chmFileName,
+                    const std::vector<std::string>& libraryChmFileNames,
                     std::string_view contentsFolder, std::string& local) {
     constexpr std::string_view kScheme = "ms-its:";
     if (isScriptLink(value)) {
@@ -38,8 +40,19 @@ bool normaliseLocal(std::string_view value, std::string_view chmFileName,
         const std::size_t sep = value.find("::/", kScheme.size());
         if (sep == std::string_view::npos)
             return false;
-        if (!equalsIgnoreAsciiCase(value.substr(kScheme.size(), sep - kScheme.size()), chmFileName))
+        const std::string_view file = value.substr(kScheme.size(), sep - kScheme.size());
+        if (!equalsIgnoreAsciiCase(file, chmFileName)) {
+            const std::size_t cut = file.find_last_of("/\\:");
+            const std::string_view name =
+                cut == std::string_view::npos ? file : file.substr(cut + 1);
+            for (const std::string& other : libraryChmFileNames) {
+                if (equalsIgnoreAsciiCase(name, other)) {
+                    local = cutUtf8(value, kSitemapLocalWidth);
+                    return true;
+                }
+            }
             return false;
+        }
         local = cutUtf8(value.substr(sep + 3), kSitemapLocalWidth);
         return true;
     }
@@ -134,8 +147,8 @@ void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_vi
                 if (equalsIgnoreAsciiCase(tag.name, "Name")) {
                     node.name = cutUtf8(sitemapText(tag.value), kSitemapNameWidth);
                 } else if (equalsIgnoreAsciiCase(tag.name, "Local")) {
-                    keep = normaliseLocal(sitemapText(tag.value), chmFileName, contentsFolder,
-                                          node.local);
+                    keep = normaliseLocal(sitemapText(tag.value), chmFileName, libraryChmFileNames,
+                                          contentsFolder, node.local);
                 } else if (equalsIgnoreAsciiCase(tag.name, "ImageNumber")) {
                     node.imageNumber = leadingInt(tag.value);
                 }

@@ -116,16 +116,9 @@ std::string climbTo(const std::vector<std::string_view>& folder,
     return link;
 }
 
-}  // namespace
-
-LinkRepair::LinkRepair(std::vector<std::string> storedFiles, std::string_view chmPath)
-    : files_(std::move(storedFiles)) {
-    const std::size_t slash = chmPath.find_last_of('/');
-    chmFileName_ =
-        std::string(slash == std::string_view::npos ? chmPath : chmPath.substr(slash + 1));
-}
-
-bool LinkRepair::intoThisHelp(std::string_view link, std::string& target) const {
+// A link of the help viewer's own schemes: the file name of the help it leads into (its %-escapes
+// and entities decoded) and the target path in that help, without its leading slashes.
+bool helpViewerLink(std::string_view link, std::string& file, std::string& target) {
     std::string_view rest;
     for (std::string_view scheme : {"ms-its:", "mk:@msitstore:", "its:"}) {
         if (startsWithIgnoreAsciiCase(link, scheme)) {
@@ -138,18 +131,80 @@ bool LinkRepair::intoThisHelp(std::string_view link, std::string& target) const 
     const std::size_t sep = rest.find("::");
     if (sep == std::string_view::npos)
         return false;
-    std::string_view file = rest.substr(0, sep);
-    if (const std::size_t cut = file.find_last_of("/\\:"); cut != std::string_view::npos)
-        file = file.substr(cut + 1);
-    if (!equalsIgnoreAsciiCase(unitsDecoded(file), chmFileName_))
-        return false;
+    std::string_view name = rest.substr(0, sep);
+    if (const std::size_t cut = name.find_last_of("/\\:"); cut != std::string_view::npos)
+        name = name.substr(cut + 1);
     std::string_view path = rest.substr(sep + 2);
     while (!path.empty() && (path.front() == '/' || path.front() == '\\'))
         path.remove_prefix(1);
     if (path.empty() || path.front() == '#' || path.front() == '?')
         return false;
+    file = unitsDecoded(name);
     target.assign(path);
     return true;
+}
+
+}  // namespace
+
+LinkRepair::LinkRepair(std::vector<std::string> storedFiles, std::string_view chmPath,
+                       std::vector<LibraryHelp> library)
+    : files_(std::move(storedFiles)) {
+    const std::size_t slash = chmPath.find_last_of('/');
+    chmFileName_ =
+        std::string(slash == std::string_view::npos ? chmPath : chmPath.substr(slash + 1));
+    for (LibraryHelp& help : library)
+        library_.push_back({std::move(help.chmFileName), std::move(help.folder),
+                            std::make_unique<StoredFileIndex>(std::move(help.storedFiles))});
+}
+
+LinkRepair::Outcome LinkRepair::intoOtherHelp(const OtherHelp& help, std::string_view target,
+                                              std::string_view page, std::string& out) const {
+    // The target is named from the other help's root; it is looked up there, with case ignored
+    // as the help viewer did, and written from the page's folder through that help's folder.
+    const std::size_t pathEnd = target.find_first_of("?#");
+    const std::string_view path = target.substr(0, pathEnd);
+    std::vector<std::string> segments;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t cut = path.find_first_of("/\\", start);
+        if (cut == std::string_view::npos)
+            cut = path.size();
+        std::string segment = unitsDecoded(path.substr(start, cut - start));
+        start = cut + 1;
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            if (segments.empty())
+                return Outcome::Unresolved;  // climbs out of that help: left as written
+            segments.pop_back();
+            continue;
+        }
+        segments.push_back(std::move(segment));
+    }
+    if (segments.empty())
+        return Outcome::NotLocal;
+    std::string name;
+    for (const std::string& segment : segments)
+        name += (name.empty() ? "" : "/") + segment;
+    Outcome outcome = Outcome::Repaired;
+    if (!help.files->exists(name)) {
+        if (const std::string* match = help.files->foldedMatch(name))
+            name = *match;
+        else
+            outcome = Outcome::Unresolved;
+    }
+    out = rootPrefixOf(page) + help.folder;
+    std::size_t from = 0;
+    for (std::size_t cut = name.find('/');; cut = name.find('/', from)) {
+        out += linkToStoredName(std::string_view(name).substr(from, cut - from));
+        if (cut == std::string::npos)
+            break;
+        out += '/';
+        from = cut + 1;
+    }
+    if (pathEnd != std::string_view::npos)
+        out += target.substr(pathEnd);
+    return outcome;
 }
 
 LinkRepair::Outcome LinkRepair::repairLink(std::string_view link, std::string_view page,
@@ -165,8 +220,24 @@ LinkRepair::Outcome LinkRepair::repairLink(std::string_view link, std::string_vi
     if (trimmed.empty() || trimmed.front() == '#')
         return Outcome::NotLocal;
 
+    std::string file;
     std::string target;
-    if (intoThisHelp(trimmed, target)) {
+    const bool viewerLink = helpViewerLink(trimmed, file, target);
+    if (viewerLink && !equalsIgnoreAsciiCase(file, chmFileName_)) {
+        if (library_.empty())
+            return Outcome::NotLocal;
+        for (const OtherHelp& help : library_) {
+            if (!equalsIgnoreAsciiCase(file, help.chmFileName))
+                continue;
+            std::string written;
+            const Outcome outcome = intoOtherHelp(help, target, page, written);
+            if (!written.empty())
+                out = std::string(link.substr(0, begin)) + written + std::string(link.substr(end));
+            return outcome;
+        }
+        return Outcome::OutsideLibrary;
+    }
+    if (viewerLink) {
         // The target is named from the help's root; the page needs a link from its folder.
         const std::size_t pathEnd = target.find_first_of("?#");
         const std::string_view path = std::string_view(target).substr(0, pathEnd);
@@ -315,6 +386,8 @@ void LinkRepair::count(Outcome outcome, std::string_view page, std::string_view 
         ++repaired_;
     else if (outcome == Outcome::Unresolved)
         unresolved_.emplace_back(page, link);
+    else if (outcome == Outcome::OutsideLibrary)
+        outside_.emplace_back(page, link);
 }
 
 bool LinkRepair::repairHtml(std::string& html, std::string_view page, bool counted) {
@@ -378,8 +451,11 @@ void LinkRepair::repairIndex(std::vector<IndexEntry>& entries, std::string_view 
 }
 
 std::string LinkRepair::summary() const {
-    return "\r\n\r\nlinks repaired: " + std::to_string(repaired_) +
-           ", links still unresolved: " + std::to_string(unresolved_.size()) + "\r\n";
+    std::string text = "\r\n\r\nlinks repaired: " + std::to_string(repaired_) +
+                       ", links still unresolved: " + std::to_string(unresolved_.size());
+    if (!library_.empty())
+        text += ", links into helps outside the library: " + std::to_string(outside_.size());
+    return text + "\r\n";
 }
 
 std::string LinkRepair::report() const {
@@ -395,11 +471,13 @@ std::string LinkRepair::report() const {
         }
     };
     std::string text;
-    for (const auto& [page, link] : unresolved_) {
-        append(text, page);
-        text += '\t';
-        append(text, link);
-        text += '\n';
+    for (const auto* list : {&unresolved_, &outside_}) {
+        for (const auto& [page, link] : *list) {
+            append(text, page);
+            text += '\t';
+            append(text, link);
+            text += '\n';
+        }
     }
     return text;
 }

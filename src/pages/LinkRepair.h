@@ -8,8 +8,13 @@
 //
 // Links are handled as bytes: a link keeps its own form (its relative climb, %-escapes, entities,
 // query and fragment) and only the letters whose case was wrong change.
+//
+// A help built as one of a library also knows the other helps beside it: a help-viewer link into
+// one of them becomes a relative link into its folder, and one into a help that is not in the
+// library stays as written and is reported.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -21,17 +26,27 @@
 
 namespace plovik {
 
+// Another help of the same library, as the help being built sees it.
+struct LibraryHelp {
+    std::string chmFileName;  // its file name, which help-viewer links name it by (any case)
+    std::string folder;       // its folder from this help's root, ending in '/': "../other/"
+    std::vector<std::string> storedFiles;  // every file its build writes, relative to its folder
+};
+
 class LinkRepair {
 public:
     // `storedFiles`: every file the build wrote, relative to the site ('/' between folders);
-    // `chmPath`: the help file, whose file name tells which help-viewer links lead into it.
-    LinkRepair(std::vector<std::string> storedFiles, std::string_view chmPath);
+    // `chmPath`: the help file, whose file name tells which help-viewer links lead into it;
+    // `library`: the other helps of a library build, none for a help built alone.
+    LinkRepair(std::vector<std::string> storedFiles, std::string_view chmPath,
+               std::vector<LibraryHelp> library = {});
 
     enum class Outcome {
-        NotLocal,    // no file of the site: a web address, a script, a place in the same page
-        Resolves,    // names a stored file as written
-        Repaired,    // rewritten, and now names a stored file
-        Unresolved,  // names no stored file, or several that differ only in case
+        NotLocal,        // no file of the site: a web address, a script, a place in the same page
+        Resolves,        // names a stored file as written
+        Repaired,        // rewritten, and now names a stored file
+        Unresolved,      // names no stored file, or several that differ only in case
+        OutsideLibrary,  // in a library build: leads into a help file that is not in it
     };
 
     // One link as written in the page `page` (a stored name; "" for a link read from the site's
@@ -57,8 +72,13 @@ public:
     const std::vector<std::pair<std::string, std::string>>& unresolved() const {
         return unresolved_;
     }
+    // (page, link) of every link into a help that is not in the library.
+    const std::vector<std::pair<std::string, std::string>>& outsideLibrary() const {
+        return outside_;
+    }
 
-    // The log line with both counts, and the report: "page\tlink\n" per unresolved link.
+    // The log line with the counts, and the report: "page\tlink\n" per unresolved link, then per
+    // link into a help outside the library.
     std::string summary() const;
     std::string report() const;
 
@@ -66,12 +86,20 @@ private:
     bool repairHtml(std::string& html, std::string_view page, bool counted);
     void count(Outcome outcome, std::string_view page, std::string_view link);
     Outcome resolveLocal(std::string_view link, std::string_view page, std::string& out) const;
-    bool intoThisHelp(std::string_view link, std::string& target) const;
+    struct OtherHelp {
+        std::string chmFileName;
+        std::string folder;
+        std::unique_ptr<StoredFileIndex> files;
+    };
+    Outcome intoOtherHelp(const OtherHelp& help, std::string_view target, std::string_view page,
+                          std::string& out) const;
 
     StoredFileIndex files_;
     std::string chmFileName_;
+    std::vector<OtherHelp> library_;
     std::size_t repaired_ = 0;
     std::vector<std::pair<std::string, std::string>> unresolved_;
+    std::vector<std::pair<std::string, std::string>> outside_;
 };
 
 }  // namespace plovik

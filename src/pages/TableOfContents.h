@@ -20,6 +20,9 @@ public:
     std::string startPage;    // local of the first node with a page
     int layout = 0;           // 0 frame, 1 no-frame; set by WriteContentsPage
     std::string chmFileName;  // file-name part of the CHM path
+    // In a library build, the file names of the other helps: an entry that leads into one of them
+    // keeps its link, for the link repair to lead it into that help's folder.
+    std::vector<std::string> libraryChmFileNames;
     std::vector<SitemapNode> nodes;
     std::vector<std::string> lines;  // the tree writer's output, empty outside it
 

@@ -101,6 +101,13 @@ std::string BuildJob::reportText(const LinkRepair* repair) const {
             field(text, link);
             text += '\n';
         }
+        for (const auto& [page, link] : repair->outsideLibrary()) {
+            text += "link\t";
+            field(text, page);
+            text += "\tleads into a help that is not in the library: ";
+            field(text, link);
+            text += '\n';
+        }
     }
     return text;
 }
@@ -135,6 +142,8 @@ void BuildJob::releaseJobBuffers() {
     addFooter.reset();
     removeHeader.reset();
     removeFooter.reset();
+    library.clear();
+    library.shrink_to_fit();
 }
 
 bool BuildJob::claimWorker() {
@@ -229,7 +238,7 @@ BuildJob::Ending BuildJob::runStages() {
     // Only a help that gave files has links to repair; an unreadable one builds as before.
     std::optional<LinkRepair> repair;
     if (fixLinks && !fileList_.empty())
-        repair.emplace(fileList_, chmPath);
+        repair.emplace(fileList_, chmPath, library);
     LinkRepair* linkRepair = repair ? &*repair : nullptr;
     const LayoutTraits traits = traitsOf(layout);
 
@@ -245,6 +254,8 @@ BuildJob::Ending BuildJob::runStages() {
         stage(BuildStage::ContentsTree, 0);
         if (!contentsFileName.empty()) {
             log("\r\n\r\nbuild content tree......", 0);
+            for (const LibraryHelp& other : library)
+                toc.libraryChmFileNames.push_back(other.chmFileName);
             toc.ParseContentsFile(outputFolder + contentsFileName, chmPath,
                                   folderOf(contentsFileName));
             if (repair)
@@ -285,6 +296,21 @@ BuildJob::Ending BuildJob::runStages() {
             if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList, toc.nodes))
                 return Ending::Stopped;
         }
+    } else if (searchDataForLibrary) {
+        if (checkStop())
+            return Ending::Stopped;
+        createFolder(outputFolder + "js/");
+        const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
+        SearchKeywordList words;
+        stage(BuildStage::SearchWords, pageList.size());
+        if (!collectSearchWords(*this, outputFolder, pageList, split, words))
+            return Ending::Stopped;
+        stage(BuildStage::SearchData, 0);
+        std::string data;
+        if (!writeSearchData(this, data, words, pageList, toc.nodes))
+            return Ending::Stopped;
+        if (!writeBinaryFile(outputFolder + "js/searchdata.js", data))
+            itemFailed("js/searchdata.js", "the search data could not be written");
     }
 
     stage(BuildStage::Pages, pageList.size());
@@ -332,7 +358,9 @@ BuildJob::Ending BuildJob::runStages() {
         summary += "links report could not be written: " + linksReportPath + "\r\n";
     if (!result_.failed.empty())
         summary += "\r\n\r\nitems that failed: " + std::to_string(result_.failed.size()) + "\r\n";
-    if (!reportPath.empty() && !writeBinaryFile(reportPath, reportText(linkRepair)))
+    result_.report = reportText(linkRepair);
+    result_.linksReport = repair ? repair->report() : std::string();
+    if (!reportPath.empty() && !writeBinaryFile(reportPath, result_.report))
         summary += "report could not be written: " + reportPath + "\r\n";
     if (!summary.empty())
         log(summary, 0);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "pages/Layouts.h"
+#include "pages/LinkRepair.h"
 #include "pages/PageOptions.h"
 #include "pages/Progress.h"
 #include "pipeline/BuildObserver.h"
@@ -25,8 +26,6 @@
 #include "platform/SiteRecord.h"
 
 namespace plovik {
-
-class LinkRepair;
 
 // An item of the build that is lost or incomplete: a stored file that could not be extracted, a
 // page that could not be rewritten, a generated file that could not be written.
@@ -42,6 +41,10 @@ struct BuildResult {
     Grade grade = Grade::Ok;
     std::string reason;
     std::vector<FailedItem> failed;
+    // The lines the report file gets (every failed item, then every link that does not resolve)
+    // and those of the links report, kept for a library build, which writes one report for all.
+    std::string report;
+    std::string linksReport;
 };
 
 // What the build start needs from the front end that drives it.
@@ -111,6 +114,12 @@ public:
     FolderSnapshot outputBefore;
     // A header or help project that names the context ids, or empty.
     std::string contextNamesPath;
+    // In a library build, the other helps, which this one's help-viewer links may lead into;
+    // empty for a help built alone.
+    std::vector<LibraryHelp> library;
+    // The search data file even where the layout has no search page: the library page searches
+    // every help of a library through it.
+    bool searchDataForLibrary = false;
 
     // ---- build state, filled by extraction, released when runBuild returns ----
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order

@@ -195,6 +195,23 @@ Outcome openProjectFile(const std::string& path, ProjectFile& file, ProjectSetti
     return Outcome::ok();
 }
 
+ProjectLibrary readProjectLibrary(const std::string& path) {
+    ProjectLibrary library;
+    IniFile ini;
+    if (!ini.loadChecked(path))
+        return library;
+    if (auto title = ini.get("library", "title"))
+        library.title = cutToCapacity(decodeProjectText(*title), kPathCapacity);
+    for (int n = 2; n <= kMaxLibraryHelps; ++n) {
+        auto chm = ini.get("library", "chmfile" + std::to_string(n));
+        if (!chm)
+            break;
+        if (!chm->empty())
+            library.chmFiles.push_back(cutToCapacity(decodeProjectText(*chm), kPathCapacity));
+    }
+    return library;
+}
+
 Outcome writeProjectFile(ProjectFile& file, const ProjectSettings* settings,
                          const std::string* path) {
     if (path && !path->empty())

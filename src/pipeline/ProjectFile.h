@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/ProjectSettings.h"
 #include "platform/Outcome.h"
@@ -38,6 +39,21 @@ Outcome openProjectFile(const std::string& path, ProjectFile& file, ProjectSetti
 // that names the file; the file on disk is then as it was.
 Outcome writeProjectFile(ProjectFile& file, const ProjectSettings* settings = nullptr,
                          const std::string* path = nullptr);
+
+// A project that builds a library of helps names its further CHM files in a section of its own,
+// which the wizard keeps as it is:
+//   [library]
+//   title=Product help          (the library page's title)
+//   chmfile2=second.chm         (then chmfile3, chmfile4, ... up to the first missing number)
+// `chmfile` of [general] is the library's first help. Texts are encoded as the other keys'.
+struct ProjectLibrary {
+    std::vector<std::string> chmFiles;  // chmfile2, chmfile3, ... in order
+    std::string title;
+};
+inline constexpr int kMaxLibraryHelps = 1000;
+// The library of the project file at `path` (which openProjectFile has read); empty when it has
+// none or cannot be read.
+ProjectLibrary readProjectLibrary(const std::string& path);
 
 // The encoding of one text value, exposed for its tests.
 std::string encodeProjectText(std::string_view text);

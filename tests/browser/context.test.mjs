@@ -44,9 +44,12 @@ function build(chm, layout, extra = []) {
 async function shownTopic(page, layout) {
     if (layout === 'frame') {
         return eventually(async () => {
-            if (!/\/index\.html#topic=/.test(page.url())) return null;
+            const named = /\/index\.html#topic=(.*)$/.exec(page.url());
+            if (!named) return null;
             const main = page.frame({ name: 'mainFrame' });
             if (!main || !/\.html?$/.test(main.url())) return null;
+            // The frame may still hold the first topic a moment after the address names another.
+            if (!decodeURIComponent(main.url()).endsWith('/' + decodeURIComponent(named[1]))) return null;
             const heading = await main.evaluate(() => document.readyState === 'complete' && document.querySelector('h1')?.textContent);
             return heading ? { url: main.url(), heading } : null;
         }, 'the entry page did not show a topic in its frame');

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the two sample sites from examples/ with the plovik program and runs the browser tests
-# against them in Chromium, then drives the wizard itself (wizard.test.mjs), then the context help
-# and the corpus's helps (each test file builds its own sites). Each test file prints
+# against them in Chromium, then drives the wizard itself (wizard.test.mjs), then the context help,
+# a library of two helps and the corpus's helps (each test file builds its own sites). Each test file prints
 # "N passed, N failed"; exits non-zero when a test fails.
 #   tests/browser/run.sh [--only TEXT]
 # PLOVIK_BUILD names the build folder (default build/); it is built first when needed.
@@ -41,6 +41,8 @@ node "$here/context.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data"
 # What the build adds to a topic against topics that pin and scroll their own content.
 node "$here/layout.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" \
     --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1
+# Two helps that link into each other, built as one library.
+node "$here/library.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" "$@" || status=1
 # Real helps in other code pages, from the shared corpus when it is there (PLOVIK_CORPUS points
 # it elsewhere, as for the C++ tests).
 node "$here/corpus.test.mjs" --plovik "$build/plovik" --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1

@@ -14,6 +14,7 @@ printf '[VersionList]\nVersionCount=1\nVersionName0=frame\n[frame]\nTplCount=1\n
     >"$tmp/prog/template/tplsetting.ini"
 echo '/* test */' >"$tmp/prog/template/frame/css/site.css"
 echo '<iframe src="{frame_content_file}">' >"$tmp/prog/template/frame/frame.tpl"
+cp "$source_dir/template/library.tpl" "$tmp/prog/template/"
 fails=0
 passes=0
 check() {  # description, condition
@@ -107,6 +108,41 @@ check "a build into a folder another build holds is refused, naming it" \
     '[ $rc -eq 2 ] && case "$err" in "Another build is writing into the output folder $tmp/locked"*) true ;; *) false ;; esac'
 "$plovik" build --chm "$tmp/help.chm" --out "$tmp/locked" --log >/dev/null 2>&1; rc=$?
 check "once it is let go, the folder builds and keeps no lock file" '[ $rc -eq 0 ] && [ ! -e "$tmp/locked/.plovik-lock" ]'
+
+# Libraries: several helps, each in its folder, with a library page; links between them relative.
+data="$source_dir/tests/data"
+mkdir -p "$tmp/lib" "$tmp/other"
+cp "$data/library-a.chm" "$tmp/other/LIBRARY-A.chm"
+"$plovik" build --out "$tmp/lib" --title 'Two <helps>' "$data/library-a.chm" "$data/library-b.chm" \
+    "$data/../data/library-b.chm" "$tmp/other/LIBRARY-A.chm" --report "$tmp/lib-report" \
+    --log >"$tmp/lib-log" 2>"$tmp/lib-err"; rc=$?
+check "a library build exits 0" '[ $rc -eq 0 ]'
+check "each help gets its own folder, the same file once, a shared name made unique" \
+    '[ -f "$tmp/lib/library-a/intro.htm" ] && [ -f "$tmp/lib/library-b/topic.htm" ] && [ -f "$tmp/lib/LIBRARY-A-2/intro.htm" ] && [ $(ls "$tmp/lib" | wc -l) -eq 4 ]'
+check "the library page lists the helps by title, its own title escaped" \
+    'grep -q ">Library A</a>" "$tmp/lib/index.html" && grep -q ">Library B</a>" "$tmp/lib/index.html" && grep -q "<title>Two &lt;helps&gt;</title>" "$tmp/lib/index.html"'
+check "links between the helps are relative" 'grep -q "href=\"../library-b/topic.htm#details\"" "$tmp/lib/library-a/intro.htm"'
+check "a link into a help outside the library stays and is reported from the library's folder" \
+    'grep -q "ms-its:missing.chm::/x.htm" "$tmp/lib/library-a/intro.htm" && grep -q "^link	library-a/intro.htm	leads into a help that is not in the library: ms-its:missing.chm::/x.htm$" "$tmp/lib-report"'
+check "the summary names the library page" 'grep -q "^Entry page: *$tmp/lib/index.html$" "$tmp/lib-err"'
+
+mkdir -p "$tmp/lib2"
+"$plovik" build --out "$tmp/lib2" "$data/library-a.chm" "$tmp/random.chm" "$data/library-b.chm" \
+    --log >/dev/null 2>"$tmp/lib2-err"; rc=$?
+check "a help that fails does not lose the others, and the status says so" \
+    '[ $rc -eq 3 ] && [ -f "$tmp/lib2/library-b/topic.htm" ] && grep -q ">Library B</a>" "$tmp/lib2/index.html" && grep -q "^Help random/: the build failed" "$tmp/lib2-err"'
+
+mkdir -p "$tmp/lib3"
+err=$("$plovik" build --out "$tmp/lib3" "$data/library-a.chm" "$tmp/gone.chm" 2>&1 >/dev/null); rc=$?
+check "a missing help refuses the whole library before anything is built" \
+    '[ $rc -eq 2 ] && [ -z "$(ls "$tmp/lib3")" ] && case "$err" in "File does not exist! ($tmp/gone.chm)"*) true ;; *) false ;; esac'
+
+mkdir -p "$tmp/proj/helps" "$tmp/proj/site"
+cp "$data/library-a.chm" "$data/library-b.chm" "$tmp/proj/helps/"
+printf '[general]\nchmfile=helps/library-a.chm\noutputpath=site\n[library]\ntitle=From a project\nchmfile2=helps/library-b.chm\n' >"$tmp/proj/p.zarn"
+(cd / && "$plovik" build "$tmp/proj/p.zarn" --log >/dev/null 2>&1); rc=$?
+check "a project's [library] section builds a library, paths beside the project" \
+    '[ $rc -eq 0 ] && [ -f "$tmp/proj/site/library-b/topic.htm" ] && grep -q "<title>From a project</title>" "$tmp/proj/site/index.html"'
 
 "$plovik" build --help >"$tmp/help" 2>&1
 check "build --help explains the options" 'grep -q -- "--no-search" "$tmp/help"'

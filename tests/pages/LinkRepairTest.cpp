@@ -192,3 +192,66 @@ TEST(LinkRepair, RepairsSitemapLinksFromTheRootAndReportsWhatStaysBroken) {
 
 }  // namespace
 }  // namespace plovik
+
+namespace plovik {
+namespace {
+
+// A help built as one of a library: "help.chm" beside "Other.chm" (in "../other/") and
+// "third.chm" (in "../third-2/").
+LinkRepair libraryRepair() {
+    return LinkRepair({"index.htm", "Docs/a.htm"}, "/x/help.chm",
+                      {{"Other.chm", "../other/", {"topic.htm", "Sub/Deep Page.htm", "a&b.htm"}},
+                       {"third.chm", "../third-2/", {"t.htm"}}});
+}
+
+TEST(LibraryLinks, LeadIntoTheOtherHelpsFolderFromThePagesOwn) {
+    const LinkRepair repair = libraryRepair();
+    check(
+        repair,
+        {
+            {"index.htm", "ms-its:other.chm::/topic.htm", Outcome::Repaired, "../other/topic.htm"},
+            {"Docs/a.htm", "mk:@MSITStore:C:\\help\\OTHER.CHM::/sub/deep%20page.htm#part",
+             Outcome::Repaired, "../../other/Sub/Deep%20Page.htm#part"},
+            {"", "its:Other.chm::topic.htm?x=1", Outcome::Repaired, "../other/topic.htm?x=1"},
+            {"index.htm", "ms-its:/path/to/third.chm::/./t.htm", Outcome::Repaired,
+             "../third-2/t.htm"},
+            {"index.htm", "ms-its:other.chm::/a&amp;b.htm", Outcome::Repaired,
+             "../other/a%26b.htm"},
+            {"index.htm", "  ms-its:other.chm::/topic.htm ", Outcome::Repaired,
+             "  ../other/topic.htm "},
+            // This help itself wins over the library, as it does alone.
+            {"Docs/a.htm", "ms-its:HELP.chm::/index.htm", Outcome::Repaired, "../index.htm"},
+        });
+}
+
+TEST(LibraryLinks, MissingTargetsAndForeignHelpsAreReportedNotLost) {
+    LinkRepair repair = libraryRepair();
+    check(
+        repair,
+        {
+            // Rewritten, as a link into this help is, but counted as unresolved.
+            {"index.htm", "ms-its:other.chm::/gone.htm", Outcome::Unresolved, "../other/gone.htm"},
+            // A climb out of the other help's folder is left as written.
+            {"index.htm", "ms-its:other.chm::/../../etc/passwd", Outcome::Unresolved,
+             "ms-its:other.chm::/../../etc/passwd"},
+            {"index.htm", "ms-its:missing.chm::/x.htm", Outcome::OutsideLibrary,
+             "ms-its:missing.chm::/x.htm"},
+            {"index.htm", "ms-its:other.chm::/", Outcome::NotLocal, "ms-its:other.chm::/"},
+        });
+    std::string html =
+        "<a href=\"ms-its:missing.chm::/x.htm\">m</a><a "
+        "href=\"ms-its:other.chm::/TOPIC.htm\">o</a>";
+    EXPECT_TRUE(repair.repairPage(html, "index.htm"));
+    EXPECT_EQ(html,
+              "<a href=\"ms-its:missing.chm::/x.htm\">m</a><a href=\"../other/topic.htm\">o</a>");
+    ASSERT_EQ(repair.outsideLibrary().size(), 1u);
+    EXPECT_EQ(repair.outsideLibrary()[0].second, "ms-its:missing.chm::/x.htm");
+    EXPECT_EQ(repair.unresolvedCount(), 0u);
+    EXPECT_EQ(repair.report(), "index.htm\tms-its:missing.chm::/x.htm\n");
+    EXPECT_EQ(repair.summary(),
+              "\r\n\r\nlinks repaired: 1, links still unresolved: 0, links into helps outside the "
+              "library: 1\r\n");
+}
+
+}  // namespace
+}  // namespace plovik

@@ -150,6 +150,27 @@ TEST(ProjectFile, LongValuesAreCutAtTheirCapacityInCharacters) {
     EXPECT_EQ(s.htmlheader.size(), kHtmlTextCapacity);
 }
 
+TEST(ProjectFile, ALibraryIsReadInOrderToItsFirstGapAndSurvivesTheWizardsSave) {
+    test::TempDir dir;
+    const std::string path = (dir.path() / "lib.zarn").string();
+    test::writeFile(path,
+                    "[general]\nchmfile=a.chm\n[LIBRARY]\nTitle=\"Two\\tlines\"\nchmfile3=c.chm\n"
+                    "chmfile2=b b.chm\nchmfile4=\nchmfile5=e.chm\nchmfile7=after-a-gap.chm\n");
+    const ProjectLibrary library = readProjectLibrary(path);
+    EXPECT_EQ(library.chmFiles, (std::vector<std::string>{"b b.chm", "c.chm", "e.chm"}));
+    EXPECT_EQ(library.title, "Two\tlines");
+
+    // The wizard knows nothing of the section, and saving keeps it.
+    ProjectFile file;
+    ProjectSettings settings;
+    ASSERT_TRUE(openProjectFile(path, file, settings));
+    settings.title = "changed";
+    ASSERT_TRUE(writeProjectFile(file, &settings));
+    EXPECT_EQ(readProjectLibrary(path).chmFiles, library.chmFiles);
+
+    EXPECT_TRUE(readProjectLibrary((dir.path() / "none.zarn").string()).chmFiles.empty());
+}
+
 TEST(ProjectText, HandWrittenValuesReadVerbatimUnlessTheyAreOurQuotedForm) {
     EXPECT_EQ(decodeProjectText("<b>plain</b>"), "<b>plain</b>");
     EXPECT_EQ(decodeProjectText("C:\\new\\table"), "C:\\new\\table");

@@ -105,7 +105,7 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
         return false;
 
     std::vector<PlaceholderPair> pairs;
-    pairs.reserve(12);
+    pairs.reserve(14);
     const std::string none;
     // A part read from a file that is not there is empty (WriteSitePages has said which):
     // no reader is shown a placeholder.
@@ -138,6 +138,10 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     m_progress.log("..", 0);
     const std::string treeId = std::to_string(tocId);
     pairs.emplace_back("{treeid}", treeId);
+    // The header's search box and index link, hidden in a site built without them.
+    const std::string hidden = " hidden";
+    pairs.emplace_back("{search_hidden}", m_searchLink ? none : hidden);
+    pairs.emplace_back("{index_hidden}", m_indexLink ? none : hidden);
 
     replacePlaceholders(*text, pairs);
     // The template says nothing of a charset: with the pages kept as they were, the browser had

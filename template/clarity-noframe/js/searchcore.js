@@ -33,7 +33,7 @@ var PlovikSearch = (function () {
     var store = pkSearchData.store;
     var base = '';
     var loading = Object.create(null);
-    var SHARD_BUDGET = 640 * 1024;  // bytes of shards one query may load
+    var SHARD_BUDGET = 320 * 1024;  // bytes of the shards of longer words one query may load
     var stats = { bytes: 0, files: 0 };
 
     // Loads one data script once; `done` runs when it has arrived or failed.

@@ -11,7 +11,8 @@
  *   2. more terms in the title, a whole word counting more than the start of a longer one; among
  *      equals, the title with fewer other words;
  *   3. more terms in a heading;
- *   4. how often the terms occur and how close together they stand;
+ *   4. how often the terms occur and how close together they stand (closeness is weighed for
+ *      the first 400 pages of the order before it, where a reader looks);
  *   5. the help's own order of pages.
  */
 var pkSearchData = (function () {
@@ -100,6 +101,30 @@ var PlovikSearch = (function () {
         return chosen;
     }
 
+    // One word's pages, read from its shard once: parallel arrays, places as arrays.
+    var parsed = new Map();
+    function wordPages(a) {
+        var got = parsed.get(a);
+        if (got) return got;
+        var w = { pages: [], flags: [], counts: [], places: [] };
+        var page = 0;
+        for (var i = 0; i + 3 < a.length;) {
+            page += a[i] | 0;
+            var n = Math.min(a[i + 3] | 0, 64), places = [], at = 0;
+            for (var k = 0; k < n && i + 4 + k < a.length; k++) { at += a[i + 4 + k] | 0; places.push(at); }
+            w.pages.push(page);
+            w.flags.push(a[i + 1] | 0);
+            w.counts.push(a[i + 2] | 0);
+            w.places.push(places);
+            i += 4 + n;
+        }
+        parsed.set(a, w);
+        return w;
+    }
+
+    var MAX_PLACES = 16;
+    var NEAR_PAGES = 400;  // places kept per page and term, for phrases and nearness
+
     // Pages of one word (exactly, or as the start of longer words): page -> posting.
     function postings(word, shardList, prefix) {
         var out = new Map();
@@ -111,23 +136,19 @@ var PlovikSearch = (function () {
                 if (typeof w !== 'string' || w.lastIndexOf(word, 0) !== 0) continue;
                 var exact = w.length === word.length;
                 if (!exact && !prefix) continue;
-                var a = entries[e][1];
-                if (!Array.isArray(a)) continue;
-                var page = 0;
-                for (var i = 0; i + 3 < a.length;) {
-                    page += a[i] | 0;
-                    var flags = a[i + 1] | 0, count = a[i + 2] | 0, n = Math.min(a[i + 3] | 0, 64);
-                    var places = [], at = 0;
-                    for (var k = 0; k < n && i + 4 + k < a.length; k++) { at += a[i + 4 + k] | 0; places.push(at); }
-                    i += 4 + n;
-                    var weight = exact ? 1 : 0.5;
+                if (!Array.isArray(entries[e][1])) continue;
+                var list = wordPages(entries[e][1]);
+                var weight = exact ? 1 : 0.5;
+                for (var i = 0; i < list.pages.length; i++) {
+                    var page = list.pages[i], flags = list.flags[i], count = list.counts[i], places = list.places[i];
                     var p = out.get(page);
                     if (!p) out.set(page, p = { title: 0, heading: 0, count: 0, places: [], titleWords: flags >> 2, complete: true });
                     if (flags & 1) p.title = Math.max(p.title, weight);
                     if (flags & 2) p.heading = Math.max(p.heading, weight);
                     p.count += count * weight;
-                    if (count + (flags & 1) > n) p.complete = false;
-                    p.places = p.places.concat(places);
+                    if (count + (flags & 1) > places.length) p.complete = false;
+                    for (var k = 0; k < places.length && p.places.length < MAX_PLACES; k++) p.places.push(places[k]);
+                    if (places.length && p.places.length >= MAX_PLACES) p.complete = false;
                 }
             }
         }
@@ -200,16 +221,24 @@ var PlovikSearch = (function () {
         });
         var out = [];
         pages.forEach(function (r) {
-            var gap = span(r.lists);
-            if (r.lists.length > 1 && isFinite(gap)) r.weight += 4 / (1 + Math.max(0, gap - r.lists.length + 1));
             r.cover = r.titleWords ? Math.min(1, r.title / r.titleWords) : 0;
-            delete r.lists;
             out.push(r);
         });
-        out.sort(function (a, b) {
+        function order(a, b) {
             return b.terms - a.terms || b.title - a.title || b.cover - a.cover || b.heading - a.heading ||
                 b.weight - a.weight || a.page - b.page;
+        }
+        out.sort(order);
+        // Nearness is worth its cost only where a reader looks: the first few hundred pages are
+        // ordered again with it (it can only raise a page among those equal before it).
+        var head = out.slice(0, NEAR_PAGES);
+        head.forEach(function (r) {
+            var gap = r.lists.length > 1 ? span(r.lists) : Infinity;
+            if (isFinite(gap)) r.weight += 4 / (1 + Math.max(0, gap - r.lists.length + 1));
         });
+        head.sort(order);
+        out = head.concat(out.slice(NEAR_PAGES));
+        out.forEach(function (r) { delete r.lists; });
         return out;
     }
 

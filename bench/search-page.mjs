@@ -76,7 +76,7 @@ try {
                     }))).observe(document, { childList: true, subtree: true });
                 });
                 const t0 = Date.now();
-                await page.goto(base + searchPage);
+                await page.goto(base + searchPage, { timeout: 120000 });
                 await page.waitForFunction(() => !/Loading/.test(document.getElementById('pk-status').textContent), null, { timeout: 60000 });
                 const openMs = Date.now() - t0;
                 const ms = await page.evaluate((q) => new Promise((resolve) => {

@@ -167,8 +167,8 @@ SearchPageText readSearchPageText(std::string_view html, bool utf8) {
     return page;
 }
 
-SearchIndexWriter::SearchIndexWriter(const std::vector<SitemapNode>& nodes) : nodes_(nodes) {
-    for (const SitemapNode& node : nodes) {
+SearchIndexWriter::SearchIndexWriter(std::vector<SitemapNode> nodes) : nodes_(std::move(nodes)) {
+    for (const SitemapNode& node : nodes_) {
         titleByLocal_[node.local] = &node;
         placeByPage_.try_emplace(withoutFragment(node.local), &node);
     }

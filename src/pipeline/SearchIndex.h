@@ -43,7 +43,9 @@ SearchPageText readSearchPageText(std::string_view html, bool utf8);
 class SearchIndexWriter {
 public:
     // The contents entries give the pages their titles (as the search data does) and ancestors.
-    explicit SearchIndexWriter(const std::vector<SitemapNode>& nodes);
+    explicit SearchIndexWriter(std::vector<SitemapNode> nodes);
+    SearchIndexWriter(const SearchIndexWriter&) = delete;
+    SearchIndexWriter& operator=(const SearchIndexWriter&) = delete;
 
     void addPage(int number, const std::string& name, SearchPageText page);
     // Writes js/search/ under `outputFolder` (ending in '/'); false when a file failed.
@@ -70,7 +72,7 @@ private:
         std::vector<std::string> ancestors;
     };
 
-    const std::vector<SitemapNode>& nodes_;
+    std::vector<SitemapNode> nodes_;  // a copy: the maps below point into it
     std::unordered_map<std::string, const SitemapNode*> titleByLocal_;  // the last entry wins
     std::unordered_map<std::string, const SitemapNode*> placeByPage_;   // the first entry wins
     std::map<std::string, std::vector<Posting>> words_;

@@ -12,6 +12,7 @@
     var hint = document.getElementById('pk-hint');
     var bridge = typeof PlovikBridge !== 'undefined' ? PlovikBridge : null;
     var S = PlovikSearch;
+    var FIRST = 10;  // rows drawn first: each may need its own titles file
     var PAGE = 20;
 
     var nav = new PlovikList(input, list);
@@ -104,7 +105,7 @@
             status.textContent = describe(r, text);
             list.textContent = '';
             nav.setRows([], false);
-            if (r.pages.length) draw(PAGE, text, false);
+            if (r.pages.length) draw(FIRST, text, false);
         });
     }
 

@@ -1,61 +1,120 @@
-// Times the search page of a built frame site in headless Chromium, from file:// as a reader
-// with the site on a disk would open it: loading the page with its data file, then each query
-// until its first result is on the screen.
+// Times the search page of a built frame site in headless Chromium, from a cold load: from
+// file:// as a reader with the site on a disk opens it, and over HTTP from a small local server.
+// For each query: the time from opening the page (and from typing) to the first result on the
+// screen, the bytes of search data that query loaded, and the size of the search data on disk.
 //
-//   node bench/search-page.mjs SITE_FOLDER [QUERY ...]
+//   node bench/search-page.mjs SITE_FOLDER [--runs N] [--page NAME] [QUERY ...]
 //
-// Uses the browser tests' playwright-core (run tests/browser/run.sh once, or npm ci there).
+// --page names the search page to open (default HelpSearch.html), for instance an older search
+// page put beside it as the anchor to compare with.
+//
+// Every run opens a new browser context (nothing cached). Uses the browser tests'
+// playwright-core (run tests/browser/run.sh once, or npm ci there).
 
+import fs from 'node:fs';
+import http from 'node:http';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { launch } from '../tests/browser/harness.mjs';
 
-const site = process.argv[2];
+const args = process.argv.slice(2);
+const site = args.shift();
 if (!site) {
-    console.error('usage: node bench/search-page.mjs SITE_FOLDER [QUERY ...]');
+    console.error('usage: node bench/search-page.mjs SITE_FOLDER [--runs N] [QUERY ...]');
     process.exit(2);
 }
-const queries = process.argv.length > 3 ? process.argv.slice(3) : ['button', 'tbutton click', 'canvas pen width', 'zzzznothing'];
+let runs = 5;
+let searchPage = 'HelpSearch.html';
+for (;;) {
+    if (args[0] === '--runs') { args.shift(); runs = Math.max(1, +args.shift() || 5); }
+    else if (args[0] === '--page') { args.shift(); searchPage = args.shift(); }
+    else break;
+}
+const queries = args.length ? args : ['button', 'hashmap', 'canvas pen width', 'zzzznothing'];
 
-const browser = await launch();
+function folderBytes(dir) {
+    let total = 0;
+    for (const entry of fs.readdirSync(dir, { withFileTypes: true })) {
+        const p = path.join(dir, entry.name);
+        total += entry.isDirectory() ? folderBytes(p) : fs.statSync(p).size;
+    }
+    return total;
+}
+const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.floor(s.length / 2)]; };
+
+const root = path.resolve(site);
+const server = http.createServer((req, res) => {
+    const rel = decodeURIComponent(new URL(req.url, 'http://x').pathname).replace(/^\/+/, '');
+    const file = path.resolve(root, rel);
+    if (!file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) { res.writeHead(404); res.end(); return; }
+    res.writeHead(200, { 'content-type': file.endsWith('.js') ? 'text/javascript' : 'text/html' });
+    fs.createReadStream(file).pipe(res);
+});
+await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+const bases = {
+    file: pathToFileURL(root + '/').href,
+    http: `http://127.0.0.1:${server.address().port}/`,
+};
+
+const onDisk = fs.existsSync(path.join(root, 'js/search')) ? folderBytes(path.join(root, 'js/search')) : 0;
+const old = fs.existsSync(path.join(root, 'js/searchdata.js')) ? fs.statSync(path.join(root, 'js/searchdata.js')).size : 0;
+console.log(`search data on disk: js/search/ ${(onDisk / 1e6).toFixed(2)} MB (js/searchdata.js ${(old / 1e6).toFixed(2)} MB)`);
+
 try {
-    const page = await browser.context.newPage();
-    const url = pathToFileURL(path.resolve(site, 'HelpSearch.html')).href;
-    const start = Date.now();
-    await page.goto(url);
-    // Ready when the status no longer says that the data is loading.
-    await page.waitForFunction(() => !/Loading/.test(document.getElementById('pk-status').textContent),
-        null, { timeout: 60000 });
-    const loadMs = Date.now() - start;
-    const data = await page.evaluate(() => ({
-        keywords: typeof keywords !== 'undefined' ? keywords.length : 0,
-        files: typeof files !== 'undefined' ? files.length : 0,
-    }));
-    console.log(`page and data ready: ${loadMs} ms (${data.keywords} keywords, ${data.files} topics)`);
-    for (const query of queries) {
-        await page.fill('#pk-query', '');
-        await page.waitForFunction(() => document.querySelectorAll('#pk-results li').length === 0);
-        const ms = await page.evaluate((q) => new Promise((resolve) => {
-            const input = document.getElementById('pk-query');
-            const list = document.getElementById('pk-results');
-            const status = document.getElementById('pk-status');
-            const t0 = performance.now();
-            const done = () => resolve(performance.now() - t0);
-            const observer = new MutationObserver(() => {
-                if (list.querySelector('li') || /no topic|nothing/i.test(status.textContent)) {
-                    observer.disconnect();
-                    // The first frame that shows it.
-                    requestAnimationFrame(done);
+    for (const [scheme, base] of Object.entries(bases)) {
+        for (const query of queries) {
+            const fromOpen = [], fromTyping = [], bytes = [];
+            let shown = 0;
+            for (let r = 0; r < runs; r++) {
+                const browser = await launch();
+                const page = await browser.context.newPage();
+                // Every data script the page adds, whatever the scheme (file:// has no resource timing).
+                await page.addInitScript(() => {
+                    window.__pkScripts = [];
+                    new MutationObserver((list) => list.forEach((m) => m.addedNodes.forEach((n) => {
+                        if (n.src) window.__pkScripts.push(n.src);
+                    }))).observe(document, { childList: true, subtree: true });
+                });
+                const t0 = Date.now();
+                await page.goto(base + searchPage, { timeout: 120000 });
+                await page.waitForFunction(() => !/Loading/.test(document.getElementById('pk-status').textContent), null, { timeout: 60000 });
+                const openMs = Date.now() - t0;
+                const ms = await page.evaluate((q) => new Promise((resolve) => {
+                    const input = document.getElementById('pk-query');
+                    const list = document.getElementById('pk-results');
+                    const status = document.getElementById('pk-status');
+                    const start = performance.now();
+                    const observer = new MutationObserver(() => {
+                        if (list.querySelector('li') || /no topic/i.test(status.textContent)) {
+                            observer.disconnect();
+                            requestAnimationFrame(() => resolve(performance.now() - start));
+                        }
+                    });
+                    observer.observe(list, { childList: true, subtree: true });
+                    observer.observe(status, { childList: true, subtree: true, characterData: true });
+                    input.value = q;
+                    input.dispatchEvent(new Event('input', { bubbles: true }));
+                }), query);
+                // Let the snippets of the first screen arrive before counting the bytes.
+                await page.waitForTimeout(300);
+                shown = await page.evaluate(() => document.querySelectorAll('#pk-results li').length);
+                // What the page loaded of the search data, by the files' sizes on disk.
+                const names = await page.evaluate(() => window.__pkScripts.concat(performance.getEntriesByType('resource').map((e) => e.name)).filter((n) => /\/js\/search(\/|data\.js)/.test(n)));
+                let loaded = 0;
+                for (const name of new Set(names)) {
+                    const rel = decodeURIComponent(new URL(name).pathname).replace(/^.*?\/js\//, 'js/');
+                    try { loaded += fs.statSync(path.join(root, rel)).size; } catch (e) { /* not there */ }
                 }
-            });
-            observer.observe(list, { childList: true, subtree: true });
-            observer.observe(status, { childList: true, subtree: true, characterData: true });
-            input.value = q;
-            input.dispatchEvent(new Event('input', { bubbles: true }));
-        }), query);
-        const count = await page.evaluate(() => document.querySelectorAll('#pk-results li').length);
-        console.log(`"${query}": first result on screen after ${ms.toFixed(1)} ms (${count} shown)`);
+                fromTyping.push(ms);
+                fromOpen.push(openMs + ms);
+                bytes.push(loaded);
+                await browser.close();
+            }
+            console.log(`${scheme} "${query}": first result ${median(fromTyping).toFixed(0)} ms after typing, ` +
+                `${median(fromOpen).toFixed(0)} ms after opening; ${(median(bytes) / 1024).toFixed(0)} KiB of search data loaded ` +
+                `(${shown} rows; medians of ${runs})`);
+        }
     }
 } finally {
-    await browser.close();
+    server.close();
 }

@@ -12,6 +12,7 @@
 #include "pages/LinkRepair.h"
 #include "pages/Progress.h"
 #include "pipeline/FullTextSearch.h"
+#include "pipeline/SearchIndex.h"
 #include "text/CharsetDeclaration.h"
 #include "text/Utf8.h"
 #include "text/Utf8Converter.h"
@@ -39,6 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     (void)extractPageWordsFromText(page, WordSplit::Bytes);
     (void)extractPageWordsFromText(page, WordSplit::Unicode);
+    {
+        SearchIndexWriter writer({});
+        writer.addPage(0, "page.htm", readSearchPageText(page, true));
+        writer.addPage(1, "page.htm", readSearchPageText(page, false));
+        (void)writer.shardFiles();
+    }
 
     struct : Progress {
         void log(std::string_view, int) override {}

@@ -128,6 +128,9 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
         m_rootPrefix + escapedForPrompt(m_entryFileName) +
         "'>here</a> to view all files</div>\");}</script>";
     InsertAfterBodyTag(*page, prompt);
+    // A topic opened from a search result marks the words it was found by.
+    if (m_searchLink)
+        InsertBeforeBodyEnd(*page, "<script src=\"" + m_rootPrefix + "js/mark.js\"></script>");
     // The related topics and the footer may have brought UTF-8 into a page that said nothing.
     if (m_convertCharset)
         declareUtf8IfNeeded(*page);

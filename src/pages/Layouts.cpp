@@ -8,7 +8,7 @@ namespace plovik {
 LayoutTraits traitsOf(Layout layout) {
     switch (layout) {
         case Layout::NoFrame:
-            return {.contentsPageStays = false, .hasIndexAndSearch = false, .treeLayout = 1};
+            return {.contentsPageStays = false, .hasIndexAndSearch = true, .treeLayout = 1};
         case Layout::Frame:
             break;
     }

@@ -105,7 +105,7 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
         return false;
 
     std::vector<PlaceholderPair> pairs;
-    pairs.reserve(12);
+    pairs.reserve(15);
     const std::string none;
     // A part read from a file that is not there is empty (WriteSitePages has said which):
     // no reader is shown a placeholder.
@@ -134,10 +134,18 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     pairs.emplace_back("{metatitle}", m_pageTitle);
     pairs.emplace_back("{metakeywords}", m_pageTitle);
     pairs.emplace_back("{metadescription}", m_pageTitle);
+    // The header's link to the keyword index, in a site that has one; before "{root_url}", which
+    // it holds.
+    const std::string indexLink =
+        "<a class=\"pk-indexlink\" href=\"{root_url}HelpIndex.html\">Index</a>";
+    pairs.emplace_back("{index_link}", m_indexLink ? indexLink : none);
     pairs.emplace_back("{root_url}", m_rootPrefix);
     m_progress.log("..", 0);
     const std::string treeId = std::to_string(tocId);
     pairs.emplace_back("{treeid}", treeId);
+    // The header's search box, hidden in a site built without the search.
+    const std::string hidden = " hidden";
+    pairs.emplace_back("{search_hidden}", m_searchLink ? none : hidden);
 
     replacePlaceholders(*text, pairs);
     // The template says nothing of a charset: with the pages kept as they were, the browser had

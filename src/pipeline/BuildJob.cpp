@@ -14,6 +14,7 @@
 #include "pipeline/ExtractionStage.h"
 #include "pipeline/FullTextSearch.h"
 #include "pipeline/KeywordIndex.h"
+#include "pipeline/SearchIndex.h"
 #include "platform/FileSystem.h"
 #include "platform/SiteRecord.h"
 #include "platform/TextFile.h"
@@ -295,6 +296,9 @@ BuildJob::Ending BuildJob::runStages() {
             stage(BuildStage::SearchData, 0);
             if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList, toc.nodes))
                 return Ending::Stopped;
+            if (!buildSearchIndex(*this, outputFolder, pageList, toc.nodes,
+                                  split == WordSplit::Unicode))
+                return Ending::Stopped;
         }
     } else if (searchDataForLibrary) {
         if (checkStop())
@@ -471,8 +475,8 @@ bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
     job.observer = host.observer();
 
     job.layout = settings.version == 1 ? Layout::NoFrame : Layout::Frame;
-    job.buildIndex = settings.version != 1 && settings.buildindex != 0;
-    job.buildSearch = settings.version != 1 && settings.buildsearch != 0;
+    job.buildIndex = settings.buildindex != 0;
+    job.buildSearch = settings.buildsearch != 0;
     job.showNavButtons = settings.shownavbutton != 0;
     job.showRelatedTopics = settings.showrelatedtopics != 0;
     job.convertCharset = settings.charset != 1;

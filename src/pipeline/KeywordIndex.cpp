@@ -1,5 +1,8 @@
 #include "pipeline/KeywordIndex.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "pages/LinkRepair.h"
 #include "pages/Progress.h"
 #include "platform/TextFile.h"
@@ -27,6 +30,28 @@ std::string writeIndexData(const std::vector<IndexEntry>& indexList) {
     return data;
 }
 
+std::string writeKeywordData(const std::vector<IndexKeyword>& keywords) {
+    std::string data = "var pkKeywords = [";
+    for (std::size_t i = 0; i < keywords.size(); ++i) {
+        const IndexKeyword& k = keywords[i];
+        data += i ? ",[\"" : "[\"";
+        appendJsStringBody(data, k.keyword);
+        data += "\"," + std::to_string(std::clamp(k.level, 1, 99)) + ",[";
+        for (std::size_t t = 0; t < k.topics.size(); ++t) {
+            data += t ? ",[\"" : "[\"";
+            appendJsStringBody(data, k.topics[t].title);
+            data += "\",\"";
+            appendJsStringBody(data, k.topics[t].page);
+            data += "\"]";
+        }
+        data += "],\"";
+        appendJsStringBody(data, k.seeAlso);
+        data += "\"]";
+    }
+    data += "];\n";
+    return data;
+}
+
 void writeHelpIndexPage(const std::string& pagePath, const std::string& templatePath) {
     TemplateFiller filler(templatePath);
     filler.addReplacement("utf-8", "[#charset#]");
@@ -39,20 +64,47 @@ void buildKeywordIndex(Progress& progress, const std::string& outputFolder,
                        const TableOfContents& toc, LinkRepair* linkRepair) {
     progress.log("\r\nbuild index file...", 0);
     std::vector<IndexEntry> indexList;
+    std::vector<IndexKeyword> keywords;
     if (!indexFileName.empty()) {
-        if (auto hhk = readTextFile(outputFolder + indexFileName))
+        if (auto hhk = readTextFile(outputFolder + indexFileName)) {
             ParseIndexFile(indexList, *hhk, folderOf(indexFileName));
-        if (linkRepair)
+            keywords = ParseIndexKeywords(*hhk, folderOf(indexFileName));
+        }
+        if (linkRepair) {
             linkRepair->repairIndex(indexList, indexFileName);
+            std::string repaired;
+            for (IndexKeyword& k : keywords)
+                for (IndexTopic& topic : k.topics) {
+                    linkRepair->repairLink(topic.page, "", repaired);
+                    topic.page = repaired;
+                }
+        }
     }
     if (indexList.empty()) {
-        for (const SitemapNode& node : toc.nodes)
+        keywords.clear();
+        for (const SitemapNode& node : toc.nodes) {
             indexList.push_back({cutUtf8(node.name, kIndexFieldCapacity),
                                  cutUtf8(node.local, kIndexFieldCapacity)});
+            if (!node.local.empty())
+                keywords.push_back(
+                    {indexList.back().keyword, {{node.name, node.local}}, {}, 1, -1});
+        }
+    } else {
+        // A topic the index names only by its keyword is named by its contents entry, so that a
+        // keyword's several topics can be told apart.
+        std::unordered_map<std::string_view, std::string_view> titleByLocal;
+        for (const SitemapNode& node : toc.nodes)
+            titleByLocal.try_emplace(node.local, node.name);
+        for (IndexKeyword& k : keywords)
+            for (IndexTopic& topic : k.topics)
+                if (auto it = titleByLocal.find(topic.page);
+                    topic.title == k.keyword && it != titleByLocal.end())
+                    topic.title = it->second;
     }
     progress.log(".", 0);
     // A data file that cannot be written is skipped; the page and the log go on as usual.
     writeTextFile(outputFolder + "js/indexdata.js", writeIndexData(indexList));
+    writeTextFile(outputFolder + "js/keywords.js", writeKeywordData(keywords));
     progress.log(".", 0);
     writeHelpIndexPage(outputFolder + "HelpIndex.html", templateFolder + "HelpIndex.tpl");
     progress.log(".ok\r\n", 1);

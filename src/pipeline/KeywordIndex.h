@@ -16,6 +16,10 @@ class Progress;
 
 // The bytes of the data file: var indexList = [["keyword","page"],...];
 std::string writeIndexData(const std::vector<IndexEntry>& indexList);
+// The bytes of "js/keywords.js", the index as the bundled templates show it: every keyword once
+// with all its topics, its level under the keyword before it, and the keyword a "See Also" entry
+// leads to: var pkKeywords = [["keyword",level,[["title","page"],...],"see also"],...];
+std::string writeKeywordData(const std::vector<IndexKeyword>& keywords);
 void writeHelpIndexPage(const std::string& pagePath, const std::string& templatePath);
 
 // The whole stage, with its log texts: the index of the .hhk `indexFileName` (relative to

@@ -118,6 +118,115 @@ void appendUnicodeWords(std::string_view text, std::vector<std::string>& words) 
         endCjkRun();
 }
 
+namespace {
+
+// The Latin letters U+00C0 to U+017F without their accents, one letter each; '*' marks the few
+// that become two letters or are no letters at all (handled in appendFoldedCharacter).
+constexpr std::string_view kLatinFolds =
+    "aaaaaa*ceeeeiiiidnooooo*ouuuuy**aaaaaa*ceeeeiiiidnooooo*ouuuuy*y"
+    "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii**jjkkkllllllllll"
+    "nnnnnnnnnoooooo**rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+static_assert(kLatinFolds.size() == 0x180 - 0xC0);
+
+void appendCodePoint(long cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
+
+void appendFoldedCharacter(long cp, std::string& out) {
+    if (cp >= 'A' && cp <= 'Z') {
+        out += static_cast<char>(cp - 'A' + 'a');
+    } else if (cp >= 0xC0 && cp < 0x180) {
+        const char base = kLatinFolds[static_cast<std::size_t>(cp - 0xC0)];
+        if (base != '*') {
+            out += base;
+        } else if (cp == 0xC6 || cp == 0xE6) {
+            out += "ae";
+        } else if (cp == 0xDE || cp == 0xFE) {
+            out += "th";
+        } else if (cp == 0xDF) {
+            out += "ss";
+        } else if (cp == 0x132 || cp == 0x133) {
+            out += "ij";
+        } else if (cp == 0x152 || cp == 0x153) {
+            out += "oe";
+        } else {
+            appendCodePoint(cp, out);  // the multiplication and division signs
+        }
+    } else if (cp >= 0x300 && cp <= 0x36F) {
+        // A combining accent: the letter before it stays as it is.
+    } else if ((cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) {
+        appendCodePoint(cp + 0x20, out);
+    } else if (cp >= 0x400 && cp <= 0x40F) {
+        appendCodePoint(cp + 0x50, out);
+    } else if (cp >= 0) {
+        appendCodePoint(cp, out);
+    }
+}
+
+unsigned appendFoldedWords(std::string_view text, unsigned firstPosition,
+                           std::vector<PlacedWord>& words) {
+    unsigned position = firstPosition;
+    std::string letters;
+    std::size_t previousCjk = 0;
+    std::size_t cjkCount = 0;
+    std::size_t i = 0;
+    auto endLetters = [&] {
+        if (letters.size() >= kMinWordLength)
+            words.push_back({letters, position++});
+        letters.clear();
+    };
+    auto endCjkRun = [&] {
+        if (cjkCount == 1)
+            words.push_back({std::string(text.substr(previousCjk, i - previousCjk)), position++});
+        else if (cjkCount > 1)
+            ++position;  // the last piece's neighbour, so that the next word is not next to it
+        cjkCount = 0;
+    };
+    while (i < text.size()) {
+        const auto [cp, length] = decodeUtf8At(text, i);
+        // A byte that is no UTF-8 is no letter either: it would come out as another character.
+        // Control characters and angle brackets end a word here too: the byte rule kept them
+        // in words, where no reader would look for them.
+        const CharClass kind = cp < 0x20 || cp == '<' || cp == '>' || cp == 0x7F
+                                   ? CharClass::Separator
+                                   : classifyCharacter(cp);
+        if (kind != CharClass::Letter)
+            endLetters();
+        if (kind != CharClass::Cjk && cjkCount > 0)
+            endCjkRun();
+        if (kind == CharClass::Letter) {
+            appendFoldedCharacter(cp, letters);
+        } else if (kind == CharClass::Cjk) {
+            if (cjkCount > 0)
+                words.push_back(
+                    {std::string(text.substr(previousCjk, i + length - previousCjk)), position++});
+            previousCjk = i;
+            ++cjkCount;
+        }
+        i += length;
+    }
+    endLetters();
+    if (cjkCount > 0)
+        endCjkRun();
+    return position;
+}
+
 void appendByteWords(std::string_view text, std::vector<std::string>& words) {
     std::size_t i = 0;
     while (i < text.size()) {

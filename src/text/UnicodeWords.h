@@ -25,6 +25,24 @@ CharClass classifyCharacter(long codePoint);
 // (ASCII letters lower-cased), and the pieces of every CJK run.
 void appendUnicodeWords(std::string_view text, std::vector<std::string>& words);
 
+// The letter as the search matches it: lower-case, and without its accent for the Latin letters
+// of U+00C0 to U+017F ("é" is "e", "ß" is "ss"); combining accents vanish. Greek and Cyrillic
+// capitals become small. Appends the UTF-8 of the result to `out`. The search page folds queries
+// with the same table (template js/words.js).
+void appendFoldedCharacter(long codePoint, std::string& out);
+
+// The words of `text` folded as above, each with its place among the words: letter runs of at
+// least three bytes after folding (control characters and angle brackets end them as well), and the
+// two-character pieces of every CJK run (a piece and the one after it are one place apart, so that
+// a CJK term reads as neighbouring pieces).
+struct PlacedWord {
+    std::string word;
+    unsigned position;
+};
+// Returns the place after the last word; `firstPosition` is the place of the first word.
+unsigned appendFoldedWords(std::string_view text, unsigned firstPosition,
+                           std::vector<PlacedWord>& words);
+
 // The same by the byte rule, for text of any code page: runs of at least three bytes between
 // separator bytes, ASCII letters lower-cased.
 void appendByteWords(std::string_view text, std::vector<std::string>& words);

@@ -17,6 +17,8 @@
 <header class="pk-bar">
   <button type="button" id="pk-menu" class="pk-menu" aria-controls="pk-nav" aria-expanded="false"><span class="pk-menu-icon" aria-hidden="true"></span><span class="pk-menu-label">Contents</span></button>
   <div class="pk-header">{header}</div>
+  <div class="pk-find" role="search"{search_hidden}><input id="pk-find" type="search" placeholder="Search (press /)" aria-label="Search all topics" autocomplete="off" spellcheck="false"><ul id="pk-find-list" class="pk-find-list" role="listbox" aria-label="Topics found" hidden></ul></div>
+  {index_link}
 </header>
 <div class="pk-layout">
   <nav id="pk-nav" class="pk-nav" aria-label="Contents">
@@ -36,5 +38,7 @@
 <script>var pkCurrentNode = {treeid};</script>
 <script src="{root_url}js/tree.js"></script>
 <script src="{root_url}js/noframe.js"></script>
+<script src="{root_url}js/nfsearch.js"></script>
+<script src="{root_url}js/mark.js"></script>
 </body>
 </html>

@@ -16,7 +16,7 @@
 </div>
 <ul id="pk-results" class="pk-list" aria-label="Keywords" tabindex="0"></ul>
 <noscript><p class="pk-hint">The keyword index needs JavaScript.</p></noscript>
-<script src="js/indexdata.js"></script>
+<script src="js/keywords.js"></script>
 <script src="js/bridge.js"></script>
 <script src="js/listnav.js"></script>
 <script src="js/index.js"></script>

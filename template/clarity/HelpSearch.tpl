@@ -15,12 +15,12 @@
   <p id="pk-status" class="pk-status" aria-live="polite">Loading the search data&hellip;</p>
 </div>
 <ul id="pk-results" class="pk-list" aria-label="Topics found" tabindex="0"></ul>
-<p id="pk-hint" class="pk-hint">Topics containing all the words are listed; a word also finds longer words that start with it (<kbd>conf</kbd> finds <em>configure</em>).</p>
+<p id="pk-hint" class="pk-hint">Topics with more of the words come first, then those with the words in their title or a heading; a word also finds longer words that start with it (<kbd>conf</kbd> finds <em>configure</em>), and <kbd>"two words"</kbd> in quotes finds them in this order.</p>
 <noscript><p class="pk-hint">The search needs JavaScript.</p></noscript>
-<script src="js/searchdata.js"></script>
 <script src="js/bridge.js"></script>
 <script src="js/listnav.js"></script>
 <script src="js/words.js"></script>
+<script src="js/searchcore.js"></script>
 <script src="js/search.js"></script>
 </body>
 </html>

@@ -35,6 +35,7 @@ done
 status=0
 node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" "$@" || status=1
 node "$here/wizard.test.mjs" --program "$build/plovik" "$@" || status=1
+node "$here/search.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" "$@" || status=1
 # Context help: the test help with context ids in both layouts, and a real one from the corpus.
 node "$here/context.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" \
     --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1

@@ -186,7 +186,8 @@ runner.add('wizard: builds the sample in both layouts, previews the site and end
         await w.goTo(3);
         await eventually(async () => (await w.wizard.locator('#select_template option').first().innerText()) === 'Clarity (no frames)',
             'the no-frame templates were not listed');
-        assert(await w.wizard.locator('#check_build_index').isDisabled(), 'build index stays enabled without frames');
+        assert(!(await w.wizard.locator('#check_build_index').isDisabled()), 'build index is greyed without frames');
+        assert(await w.wizard.locator('#check_build_search').isChecked(), 'the no-frame layout unticked build search');
         const noframeOut = await chooseOutput(w, frameOut, 'site-noframe');
         done = await buildToDone(w);
         assert(done.folder === noframeOut + '/', `completion folder ${done.folder}`);
@@ -194,6 +195,8 @@ runner.add('wizard: builds the sample in both layouts, previews the site and end
         const start = done.url.slice(EXAMPLE_ADDRESS.length);
         assert(fs.existsSync(path.join(noframeOut, start)), `the no-frame site has no ${start}`);
         assert(!fs.existsSync(path.join(noframeOut, 'HelpContent.html')), 'the no-frame site kept the contents page');
+        assert(fs.existsSync(path.join(noframeOut, 'js/search/index.js')), 'the no-frame site has no search data');
+        assert(fs.existsSync(path.join(noframeOut, 'js/indexdata.js')), 'the no-frame site has no keyword index');
 
         site = await openPreview(w);
         assert(site.url().endsWith('/' + start), `preview opened ${site.url()}`);

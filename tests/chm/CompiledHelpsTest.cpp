@@ -94,7 +94,7 @@ TEST(CompiledHelps, UnpackToTheirSourcesByteForByte) {
                 EXPECT_TRUE(sources.count(name) || name == "_#_README_#_") << name;
         }
     }
-    EXPECT_EQ(projects, 9);
+    EXPECT_EQ(projects, 10);
 }
 
 // What the context-ids help is for: the tables that map an application's numbers to topics.

@@ -20,6 +20,11 @@ SitemapNode node(int id, int parentId, std::string name, std::string local) {
     return n;
 }
 
+// The script that marks a search's words in the topic it opened, for a page `root` below the site.
+std::string marker(const std::string& root) {
+    return "<script src=\"" + root + "js/mark.js\"></script>";
+}
+
 std::string prompt(const std::string& link) {
     return "<script type=\"text/JavaScript\">  if(window.name != "
            "\"mainFrame\"){document.write(\"<div "
@@ -74,7 +79,7 @@ TEST_F(FrameLayout, TopicPageGetsPromptNavigationRelatedTopicsAndFooter) {
               "<html><head><title>Setup</title></head>\r\n<BODY bgcolor=white>" +
                   prompt("../Help.html") + nav + "\r\n<p>Setup text</p>\r\n" +
                   "<script src=\"../js/topic-fit.js\" data-nav=\"1\"></script>" + related +
-                  "<div>FOOT</div></BODY></html>");
+                  "<div>FOOT</div>" + marker("../") + "</BODY></html>");
 }
 
 TEST_F(FrameLayout, PageWithoutBodyTagsIsFramedByItsInsertions) {
@@ -87,7 +92,8 @@ TEST_F(FrameLayout, PageWithoutBodyTagsIsFramedByItsInsertions) {
         test::readFile(page),
         prompt("Help.html") +
             "<div align=right><a href=\"guide/guide.htm\"><img src=images/next.gif "
-            "border=0></a></div>plain<script src=\"js/topic-fit.js\" data-nav=\"1\"></script>");
+            "border=0></a></div>plain<script src=\"js/topic-fit.js\" data-nav=\"1\"></script>" +
+            marker(""));
 }
 
 TEST_F(FrameLayout, UnreadablePageFails) {
@@ -128,7 +134,8 @@ TEST_F(FrameLayout, PromptLinkSurvivesQuotesInTheEntryName) {
     processor.m_rootPrefix = "";
     ASSERT_TRUE(processor.ProcessPage(page.string(), "a.htm", -1, ""));
     EXPECT_EQ(test::readFile(page), "<body>" + prompt("Bob%27s %22Help%22 %231.html") +
-                                        "x<script src=\"js/topic-fit.js\"></script></body>");
+                                        "x<script src=\"js/topic-fit.js\"></script>" + marker("") +
+                                        "</body>");
 }
 
 TEST_F(FrameLayout, HeaderPageIsTheUsersHeaderOrTheTemplate) {

@@ -414,19 +414,30 @@ TEST_F(BuildJobTest, ASecondJobIntoTheSameFolderIsRefusedUntilTheFirstHasEnded) 
     EXPECT_EQ(otherHost.doneMessages, 1);
 }
 
-TEST_F(BuildJobTest, NoFrameLayoutBuildsNoIndexOrSearch) {
+TEST_F(BuildJobTest, NoFrameLayoutBuildsIndexAndSearchAsTheSettingsSay) {
     settings.version = 1;
-    bool index = true, search = true;
-    host.onLog = [&](const std::string&) {
-        index = job.buildIndex;
-        search = job.buildSearch;
-    };
     ASSERT_TRUE(startBuild(job, settings, host));
     host.runToEnd();
-    EXPECT_FALSE(index);
-    EXPECT_FALSE(search);
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/js"));
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "out/HelpContent.html"));
+    EXPECT_TRUE(job.buildIndex);
+    EXPECT_TRUE(job.buildSearch);
+    const auto out = dir.path() / "out";
+    for (const char* file : {"js/indexdata.js", "js/keywords.js", "js/searchdata.js",
+                             "js/search/index.js", "HelpIndex.html", "HelpSearch.html"})
+        EXPECT_TRUE(std::filesystem::exists(out / file)) << file;
+    EXPECT_FALSE(std::filesystem::exists(out / "HelpContent.html"));
+
+    // Unticked, neither is built.
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    settings.buildindex = 0;
+    settings.buildsearch = 0;
+    BuildJob second;
+    RecordingHost secondHost{second, dir.folder() + "prog/"};
+    ASSERT_TRUE(startBuild(second, settings, secondHost));
+    secondHost.runToEnd();
+    EXPECT_FALSE(std::filesystem::exists(out / "js/indexdata.js"));
+    EXPECT_FALSE(std::filesystem::exists(out / "js/search"));
+    EXPECT_FALSE(std::filesystem::exists(out / "HelpSearch.html"));
 }
 
 }  // namespace

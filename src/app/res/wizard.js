@@ -115,15 +115,10 @@ function enableStopButton(bEnable) {
 
 // ------------------------------------------------------------------ dependent fields
 
-// true: the no-frame layout, which has no keyword index, no search and no entry page of its own.
+// true: the no-frame layout, which has no entry page of its own; its pages have the keyword
+// index and the search as the frame layout does, so those boxes stay as the user set them.
 function switchVersion(bEnable) {
-    var noFrame = !!bEnable;
-    ["check_build_index", "check_build_search"].forEach(function (id) {
-        var box = byId(id);
-        box.disabled = noFrame;
-        box.checked = !noFrame;
-    });
-    byId("input_defaultindex").disabled = noFrame;
+    byId("input_defaultindex").disabled = !!bEnable;
 }
 
 function onSelTplChange() {

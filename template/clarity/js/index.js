@@ -1,9 +1,12 @@
-/* Clarity, framed layout: the keyword index.
+/* Clarity: the keyword index.
  *
- * js/indexdata.js holds `indexList`, [[keyword, page], ...] in the order of the help file; a
- * keyword that leads to several topics comes once per topic. Keywords are grouped and sorted
- * once, so narrowing the list to the keywords that start with what was typed (any case) is a
- * binary search; the rows are drawn a few hundred at a time as the list scrolls.
+ * js/keywords.js holds `pkKeywords`, [[keyword, level, [[title, page], ...], seeAlso], ...] in
+ * the order of the help file: a keyword with all its topics, its sub-keywords after it one level
+ * deeper, and for a "See Also" entry the keyword it leads to. (An older site has only
+ * js/indexdata.js, `indexList`, [[keyword, page], ...], one topic per line; it is read the same
+ * way.) Top-level keywords are merged by name and sorted once, so narrowing the list to those
+ * that start with what was typed (any case) is a binary search; their sub-keywords come with
+ * them. Rows are drawn a few hundred at a time as the list scrolls.
  */
 (function () {
     'use strict';
@@ -12,24 +15,62 @@
     var list = document.getElementById('pk-results');
     var status = document.getElementById('pk-status');
     var bridge = typeof PlovikBridge !== 'undefined' ? PlovikBridge : null;
-    var raw = typeof indexList !== 'undefined' && Array.isArray(indexList) ? indexList : [];
+
+    function text(v) { return String(v == null ? '' : v).trim(); }
 
     // --- data ----------------------------------------------------------------------------------
     var groups = [];
     var byName = Object.create(null);
-    for (var i = 0; i < raw.length; i++) {
-        var entry = raw[i];
-        if (!Array.isArray(entry)) continue;
-        var name = String(entry[0] == null ? '' : entry[0]).trim();
-        var page = String(entry[1] == null ? '' : entry[1]).trim();
-        if (!name || !page) continue; // "see also" entries and headings lead nowhere
-        var g = byName[name];
-        if (!g) {
-            g = byName[name] = { name: name, key: name.toLowerCase(), pages: [] };
-            groups.push(g);
-        }
-        if (g.pages.indexOf(page) < 0) g.pages.push(page);
+    function entry(name) { return { name: name, key: name.toLowerCase(), topics: [], see: '', children: [] }; }
+    function addTopic(e, title, page) {
+        if (/^\s*(javascript|vbscript|data):/i.test(page)) return;
+        for (var k = 0; k < e.topics.length; k++) if (e.topics[k].page === page) return;
+        e.topics.push({ title: title || e.name, page: page });
     }
+    function topGroup(name) {
+        var g = byName[name];
+        if (!g) { g = byName[name] = entry(name); groups.push(g); }
+        return g;
+    }
+    if (typeof pkKeywords !== 'undefined' && Array.isArray(pkKeywords)) {
+        var open = [];  // the entry open at each level
+        for (var i = 0; i < pkKeywords.length; i++) {
+            var row = pkKeywords[i];
+            if (!Array.isArray(row)) continue;
+            var name = text(row[0]);
+            var level = Math.max(1, Math.min(20, row[1] | 0));
+            if (!name) continue;
+            var e;
+            if (level === 1 || !open[level - 2]) {
+                e = topGroup(name);
+                level = 1;
+            } else {
+                e = entry(name);
+                open[level - 2].children.push(e);
+            }
+            open.length = level - 1;
+            open[level - 1] = e;
+            var topics = Array.isArray(row[2]) ? row[2] : [];
+            for (var t = 0; t < topics.length; t++) {
+                if (!Array.isArray(topics[t])) continue;
+                var page = text(topics[t][1]);
+                if (page) addTopic(e, text(topics[t][0]), page);
+            }
+            if (text(row[3])) e.see = text(row[3]);
+        }
+    } else if (typeof indexList !== 'undefined' && Array.isArray(indexList)) {
+        for (var j = 0; j < indexList.length; j++) {
+            if (!Array.isArray(indexList[j])) continue;
+            var n = text(indexList[j][0]), p = text(indexList[j][1]);
+            if (n && p) addTopic(topGroup(n), '', p);
+        }
+    }
+    // An entry that leads nowhere, and has nothing under it, is left out.
+    function useful(e) {
+        e.children = e.children.filter(useful);
+        return e.topics.length > 0 || e.see !== '' || e.children.length > 0;
+    }
+    groups = groups.filter(useful);
     groups.sort(function (a, b) {
         if (a.key !== b.key) return a.key < b.key ? -1 : 1;
         return a.name < b.name ? -1 : a.name > b.name ? 1 : 0;
@@ -51,35 +92,14 @@
         return [lo, hi];
     }
 
-    // Topic titles for keywords with several topics, from the search data when it was built.
-    var titles = null;
-    var searchBuilt = false;
-    var loadingTitles = false;
-    function loadTitles() {
-        if (titles || loadingTitles || !searchBuilt) return;
-        loadingTitles = true;
-        var s = document.createElement('script');
-        s.src = 'js/searchdata.js';
-        s.onload = function () {
-            titles = Object.create(null);
-            if (typeof files !== 'undefined' && Array.isArray(files)) {
-                for (var k = 0; k < files.length; k++) {
-                    if (Array.isArray(files[k])) titles[String(files[k][1])] = String(files[k][0]);
-                }
-            }
-            render(true);
-        };
-        s.onerror = function () { titles = Object.create(null); };
-        document.head.appendChild(s);
-    }
     function pageName(page) {
         var p = page.replace(/#.*$/, '').replace(/\\/g, '/');
         try { p = decodeURIComponent(p); } catch (e) { /* keep it as written */ }
         return p;
     }
-    function titleOf(page) {
-        var p = pageName(page);
-        if (titles && titles[p] && titles[p] !== p) return titles[p];
+    function titleOf(topic, e) {
+        if (topic.title && topic.title !== e.name) return topic.title;
+        var p = pageName(topic.page);
         var base = p.replace(/^.*\//, '').replace(/\.[^.]*$/, '').replace(/[_\-]+/g, ' ').trim();
         return base ? base.charAt(0).toUpperCase() + base.slice(1) : p;
     }
@@ -90,69 +110,85 @@
     var expanded = [];
     var nav = new PlovikList(input, list, { onKey: groupKeys });
 
-    function marked(text, n) {
+    function marked(label, n) {
         var frag = document.createDocumentFragment();
         if (n > 0) {
             var m = document.createElement('mark');
-            m.textContent = text.slice(0, n);
+            m.textContent = label.slice(0, n);
             frag.appendChild(m);
         }
-        frag.appendChild(document.createTextNode(text.slice(n)));
+        frag.appendChild(document.createTextNode(label.slice(n)));
         return frag;
     }
-    function link(href, child, sub) {
+    function link(href, child, className) {
         var a = document.createElement('a');
-        a.className = sub ? 'pk-row pk-sub' : 'pk-row';
+        a.className = 'pk-row ' + className;
         a.href = href;
         a.target = bridge ? bridge.target() : 'mainFrame';
         a.appendChild(child);
         return a;
     }
 
+    // The rows of one keyword: itself (a link, a group of topics, or a "see" row), its topics
+    // when it is open, then its sub-keywords.
+    function drawEntry(e, level, typed, key, rows, parent) {
+        var li = document.createElement('li');
+        var depth = level > 1 ? ' pk-level' + Math.min(level, 3) : '';
+        var label = marked(e.name, level === 1 ? typed : 0);
+        var row;
+        if (e.topics.length === 1) {
+            row = link(e.topics[0].page, label, depth);
+        } else if (e.topics.length > 1) {
+            row = document.createElement('a');
+            row.className = 'pk-row pk-group' + depth;
+            row.setAttribute('aria-expanded', expanded.indexOf(e) >= 0 ? 'true' : 'false');
+            var count = document.createElement('span');
+            count.className = 'pk-count';
+            count.textContent = e.topics.length + ' topics';
+            row.appendChild(count);
+            row.appendChild(label);
+        } else if (e.see) {
+            row = document.createElement('a');
+            row.href = '#';
+            row.className = 'pk-row pk-see' + depth;
+            row.appendChild(label);
+            row.appendChild(document.createTextNode(' \u2014 see ' + e.see));
+            row.title = 'Go to the keyword \u201c' + e.see + '\u201d';
+        } else {
+            row = document.createElement('span');
+            row.className = 'pk-row pk-heading' + depth;
+            row.appendChild(label);
+        }
+        row.pkGroup = e;
+        row.pkKey = key;
+        li.appendChild(row);
+        rows.push(row);
+        if (e.topics.length > 1 && expanded.indexOf(e) >= 0) {
+            var ul = document.createElement('ul');
+            ul.className = 'pk-list';
+            ul.setAttribute('role', 'group');
+            ul.style.padding = '0';
+            for (var p = 0; p < e.topics.length; p++) {
+                var subLi = document.createElement('li');
+                var sub = link(e.topics[p].page, document.createTextNode(titleOf(e.topics[p], e)), 'pk-sub' + depth);
+                sub.title = pageName(e.topics[p].page);
+                sub.pkGroup = e;
+                sub.pkKey = key + '/' + p;
+                subLi.appendChild(sub);
+                ul.appendChild(subLi);
+                rows.push(sub);
+            }
+            li.appendChild(ul);
+        }
+        parent.appendChild(li);
+        for (var c = 0; c < e.children.length; c++) drawEntry(e.children[c], level + 1, 0, key + '.' + c, rows, parent);
+    }
+
     function render(keep) {
         var rows = [];
         var frag = document.createDocumentFragment();
         var end = Math.min(state.hi, state.lo + state.limit);
-        var typed = state.q.length;
-        for (var k = state.lo; k < end; k++) {
-            var g = groups[k];
-            var li = document.createElement('li');
-            var row;
-            if (g.pages.length === 1) {
-                row = link(g.pages[0], marked(g.name, typed), false);
-            } else {
-                row = document.createElement('a');
-                row.className = 'pk-row pk-group';
-                row.setAttribute('aria-expanded', expanded.indexOf(g) >= 0 ? 'true' : 'false');
-                var count = document.createElement('span');
-                count.className = 'pk-count';
-                count.textContent = g.pages.length + ' topics';
-                row.appendChild(count);
-                row.appendChild(marked(g.name, typed));
-            }
-            row.pkGroup = g;
-            row.pkKey = 'g' + k;
-            li.appendChild(row);
-            rows.push(row);
-            if (g.pages.length > 1 && expanded.indexOf(g) >= 0) {
-                var ul = document.createElement('ul');
-                ul.className = 'pk-list';
-                ul.setAttribute('role', 'group');
-                ul.style.padding = '0';
-                for (var p = 0; p < g.pages.length; p++) {
-                    var subLi = document.createElement('li');
-                    var sub = link(g.pages[p], document.createTextNode(titleOf(g.pages[p])), true);
-                    sub.title = pageName(g.pages[p]);
-                    sub.pkGroup = g;
-                    sub.pkKey = 'g' + k + '/' + p;
-                    subLi.appendChild(sub);
-                    ul.appendChild(subLi);
-                    rows.push(sub);
-                }
-                li.appendChild(ul);
-            }
-            frag.appendChild(li);
-        }
+        for (var k = state.lo; k < end; k++) drawEntry(groups[k], 1, state.q.length, 'g' + k, rows, frag);
         list.textContent = '';
         list.appendChild(frag);
         nav.setRows(rows, keep);
@@ -189,13 +225,21 @@
         if (open && at < 0) expanded.push(g);
         else if (!open && at >= 0) expanded.splice(at, 1);
         else return;
-        if (open) loadTitles();
         render(true);
     }
 
+    // A "see" entry shows the keyword it leads to.
+    function follow(see) {
+        input.value = see;
+        update();
+        try { input.focus({ preventScroll: true }); } catch (e) { /* no focus */ }
+    }
+
     function groupKeys(event, row) {
-        if (!row || !row.pkGroup || row.pkGroup.pages.length < 2) return false;
+        if (!row || !row.pkGroup) return false;
         var g = row.pkGroup;
+        if (event.key === 'Enter' && row.classList.contains('pk-see')) { follow(g.see); return true; }
+        if (g.topics.length < 2) return false;
         if (event.key === 'ArrowRight' && event.target !== input) { toggle(g, true); return true; }
         if (event.key === 'ArrowLeft' && event.target !== input) {
             toggle(g, false);
@@ -210,16 +254,17 @@
     list.addEventListener('click', function (event) {
         var row = event.target.closest ? event.target.closest('.pk-row') : null;
         if (!row || !row.pkGroup) return;
+        if (row.classList.contains('pk-see')) {
+            event.preventDefault();
+            follow(row.pkGroup.see);
+            return;
+        }
         if (row.classList.contains('pk-group')) {
             event.preventDefault();
             var open = expanded.indexOf(row.pkGroup) < 0;
             toggle(row.pkGroup, open);
             if (open) {
-                var at = nav.rows.indexOf(row);
-                if (at < 0) {
-                    for (var k = 0; k < nav.rows.length; k++) if (nav.rows[k].pkGroup === row.pkGroup) { at = k; break; }
-                }
-                nav.select(at + 1, true);
+                for (var k = 0; k < nav.rows.length; k++) if (nav.rows[k].pkGroup === row.pkGroup) { nav.select(k + 1, true); break; }
             }
             return;
         }
@@ -227,11 +272,6 @@
     });
 
     input.addEventListener('input', update);
-
-    if (bridge && bridge.framed()) {
-        bridge.on('panel', function (data) { searchBuilt = data.search === true; });
-        try { bridge.ask(window.parent, 'panel?'); } catch (e) { /* no panel around this page */ }
-    }
 
     try {
         var saved = window.sessionStorage.getItem('plovik.indexFilter');

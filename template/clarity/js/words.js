@@ -4,6 +4,9 @@
  * Kana or Hangul characters is taken as its overlapping two-character pieces (a lone character
  * alone), so a Chinese or Japanese term of two or more characters finds the topics that hold it.
  * The tables are the generator's own and must change with it.
+ *
+ * The search files of js/search/ hold words folded: lower-case, and the Latin letters of U+00C0
+ * to U+017F without their accents ("résumé" is "resume"), again exactly as the generator does.
  */
 var PlovikWords = (function () {
     'use strict';
@@ -101,6 +104,91 @@ var PlovikWords = (function () {
         return out;
     }
 
+    // U+00C0 to U+017F without accents; '*' marks the letters handled in foldChar.
+    var LATIN = 'aaaaaa*ceeeeiiiidnooooo*ouuuuy**aaaaaa*ceeeeiiiidnooooo*ouuuuy*y' +
+        'aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii**jjkkkllllllllll' +
+        'nnnnnnnnnoooooo**rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs';
+    var SPECIAL = { 0xC6: 'ae', 0xE6: 'ae', 0xDE: 'th', 0xFE: 'th', 0xDF: 'ss', 0x132: 'ij', 0x133: 'ij', 0x152: 'oe', 0x153: 'oe' };
+
+    function foldChar(cp, ch) {
+        if (cp >= 0x41 && cp <= 0x5A) return String.fromCharCode(cp + 32);
+        if (cp >= 0xC0 && cp < 0x180) {
+            var base = LATIN.charAt(cp - 0xC0);
+            return base !== '*' ? base : (SPECIAL[cp] || ch);
+        }
+        if (cp >= 0x300 && cp <= 0x36F) return '';
+        if ((cp >= 0x391 && cp <= 0x3A9 && cp !== 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) return String.fromCharCode(cp + 0x20);
+        if (cp >= 0x400 && cp <= 0x40F) return String.fromCharCode(cp + 0x50);
+        return ch;
+    }
+
+    // `text` folded, with `map[i]` the index in `text` of the character that gave folded
+    // character i (and map[folded.length] = text.length), to mark matches in the original.
+    function foldMap(text) {
+        text = String(text);
+        var out = '', map = [];
+        for (var i = 0; i < text.length;) {
+            var cp = text.codePointAt(i);
+            var ch = String.fromCodePoint(cp);
+            var f = foldChar(cp, ch);
+            for (var k = 0; k < f.length; k++) map.push(i);
+            out += f;
+            i += ch.length;
+        }
+        map.push(text.length);
+        return { text: out, map: map };
+    }
+    function fold(text) { return foldMap(text).text; }
+
+    // Letters of the folded words: control characters and angle brackets end them as well.
+    function isLetter(ch) {
+        if (ch === '') return false;
+        var cp = ch.codePointAt(0);
+        return cp >= 0x20 && cp !== 0x3C && cp !== 0x3E && cp !== 0x7F && classify(cp) === LETTER;
+    }
+    function startsFoldedWord(text, at) {
+        if (at <= 0) return true;
+        var before = text.charAt(at - 1);
+        var code = before.charCodeAt(0);
+        if (code >= 0xDC00 && code <= 0xDFFF && at >= 2) before = text.slice(at - 2, at);
+        return !isLetter(before) || classify(text.codePointAt(at)) === CJK_CHAR;
+    }
+
+    // A query: quoted parts are phrases, whose words must follow each other; a run of Chinese,
+    // Japanese or Korean characters is one too (its pieces follow each other). Each term is
+    // {words: [...folded...], phrase: bool}; words too short to be in the data are left out and
+    // counted in `ignored`.
+    function parseQuery(text) {
+        var terms = [], ignored = 0, seen = Object.create(null);
+        var parts = String(text).split('"');
+        for (var p = 0; p < parts.length; p++) {
+            var quoted = p % 2 === 1 && p < parts.length - 1;
+            var all = tokens(fold(parts[p]).replace(/[\u0000-\u001f<>\u007f]/g, ' '));
+            var run = [];
+            var flush = function () {
+                if (run.length) addTerm(run, true);
+                run = [];
+            };
+            var addTerm = function (words, phrase) {
+                var key = words.join(' ');
+                if (seen[key]) return;
+                seen[key] = 1;
+                terms.push({ words: words, phrase: phrase && words.length > 1 });
+            };
+            var phraseWords = [];
+            for (var i = 0; i < all.length; i++) {
+                var t = all[i];
+                if (!t.cjk && utf8Length(t.word) < 3) { ignored++; continue; }
+                if (quoted) { phraseWords.push(t.word); continue; }
+                if (t.cjk) { run.push(t.word); if (i + 1 >= all.length || !all[i + 1].cjk) flush(); }
+                else addTerm([t.word], false);
+            }
+            flush();
+            if (phraseWords.length) addTerm(phraseWords, true);
+        }
+        return { terms: terms.slice(0, 10), ignored: ignored };
+    }
+
     // True when a word may start at position `at` of `text`, for marking matches in titles.
     function startsWord(text, at) {
         if (at <= 0) return true;
@@ -110,7 +198,11 @@ var PlovikWords = (function () {
         return classify(before) !== LETTER || classify(here) === CJK_CHAR;
     }
 
-    return { tokens: tokens, words: words, startsWord: startsWord, utf8Length: utf8Length };
+    return {
+        tokens: tokens, words: words, startsWord: startsWord, utf8Length: utf8Length,
+        fold: fold, foldMap: foldMap, isLetter: isLetter, startsFoldedWord: startsFoldedWord,
+        parseQuery: parseQuery
+    };
 })();
 
 if (typeof module === 'object' && module.exports) module.exports = PlovikWords;

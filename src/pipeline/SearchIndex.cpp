@@ -1,0 +1,397 @@
+#include "pipeline/SearchIndex.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "pages/Progress.h"
+#include "platform/FileSystem.h"
+#include "platform/TextFile.h"
+#include "text/AsciiCase.h"
+#include "text/HtmlEntities.h"
+#include "text/JsString.h"
+#include "text/Utf8.h"
+
+namespace plovik {
+
+namespace {
+
+// The elements whose content is never shown.
+constexpr std::string_view kHiddenElements[] = {"script",   "style",  "head",   "title", "template",
+                                                "noscript", "object", "applet", "xml"};
+
+std::string_view tagName(std::string_view tag) {
+    std::size_t end = 0;
+    while (end < tag.size() && (isAsciiLetter(tag[end]) || isAsciiDigit(tag[end])))
+        ++end;
+    return tag.substr(0, end);
+}
+
+// Inline elements stand inside a word as often as between words ("Hash<b>Map</b>").
+constexpr std::string_view kInlineElements[] = {
+    "a",      "abbr",   "b",    "big",  "cite", "code", "dfn",  "em",    "font",
+    "i",      "kbd",    "mark", "nobr", "q",    "s",    "samp", "small", "span",
+    "strike", "strong", "sub",  "sup",  "tt",   "u",    "var"};
+
+template <std::size_t N>
+bool isOneOf(const std::string_view (&names)[N], std::string_view name) {
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
+bool isHeading(std::string_view name) {
+    return name.size() == 2 && (name[0] == 'h' || name[0] == 'H') && name[1] >= '1' &&
+           name[1] <= '6';
+}
+
+// The blanks of HTML text made single spaces, as a browser shows them.
+void appendCollapsed(std::string& out, std::string_view text) {
+    for (char c : text) {
+        if (isHtmlSpace(c) || c == '\0') {
+            if (!out.empty() && out.back() != ' ')
+                out += ' ';
+        } else {
+            out += c;
+        }
+    }
+}
+
+void appendNumber(std::string& out, unsigned long n) {
+    out += std::to_string(n);
+}
+
+void appendJsString(std::string& out, std::string_view text) {
+    out += '"';
+    appendJsStringBody(out, text);
+    out += '"';
+}
+
+// The first `count` characters of a word: the key of the shard it belongs to at that depth.
+std::string_view prefixOf(std::string_view word, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t n = 0; n < count && at < word.size(); ++n)
+        at += decodeUtf8At(word, at).length;
+    return word.substr(0, at);
+}
+
+std::string withoutFragment(std::string_view local) {
+    return std::string(local.substr(0, local.find('#')));
+}
+
+}  // namespace
+
+SearchPageText readSearchPageText(std::string_view html, bool utf8) {
+    SearchPageText page;
+    std::string raw;     // the text of the current run, entities still in it
+    std::string hidden;  // the element whose content is skipped, or empty
+    bool inTitle = false;
+    int headingDepth = 0;
+    unsigned position = 0;
+
+    auto flush = [&] {
+        if (raw.empty())
+            return;
+        std::string text = decodeHtmlEntities(raw, !utf8);
+        raw.clear();
+        if (!utf8) {
+            for (char& c : text)
+                if (static_cast<unsigned char>(c) >= 0x80)
+                    c = ' ';  // another code page's letters would read as other characters
+        } else {
+            replaceIllFormedUtf8(text);
+        }
+        position = appendFoldedWords(text, position, page.words);
+        page.inHeading.resize(page.words.size(), headingDepth > 0);
+        if (page.text.size() < SearchIndexWriter::kTextBytes) {  // the snippets need no more
+            if (!page.text.empty() && page.text.back() != ' ')
+                page.text += ' ';
+            appendCollapsed(page.text, text);
+        }
+    };
+
+    std::size_t i = 0;
+    while (i < html.size()) {
+        const std::size_t lt = html.find('<', i);
+        const std::string_view run = html.substr(i, lt == std::string_view::npos ? lt : lt - i);
+        if (inTitle && page.title.size() < 4096)
+            page.title += run;
+        else if (hidden.empty())
+            raw += run;
+        if (lt == std::string_view::npos)
+            break;
+        if (html.compare(lt, 4, "<!--") == 0) {
+            const std::size_t end = html.find("-->", lt + 4);
+            i = end == std::string_view::npos ? html.size() : end + 3;
+            continue;
+        }
+        const std::size_t gt = html.find('>', lt + 1);
+        if (gt == std::string_view::npos)
+            break;
+        std::string_view tag = html.substr(lt + 1, gt - lt - 1);
+        i = gt + 1;
+        const bool closing = !tag.empty() && tag.front() == '/';
+        const std::string name = asciiLowered(tagName(closing ? tag.substr(1) : tag));
+        if (name.empty())
+            continue;
+        if (!hidden.empty()) {
+            // A head left open ends where the body starts.
+            if ((closing && name == hidden) || (hidden == "head" && name == "body")) {
+                hidden.clear();
+            } else {
+                inTitle = hidden == "head" && !closing && name == "title";
+                continue;
+            }
+        }
+        // A title holds no tags, so the first one ends a title left open.
+        inTitle = !closing && name == "title";
+        if (inTitle || isOneOf(kInlineElements, name))
+            continue;
+        flush();
+        raw += ' ';
+        if (isHeading(name))
+            headingDepth = std::max(0, headingDepth + (closing ? -1 : 1));
+        if (!closing && tag.back() != '/' && isOneOf(kHiddenElements, name))
+            hidden = name;
+    }
+    flush();
+    std::string title = decodeHtmlEntities(page.title, !utf8);
+    page.title.clear();
+    appendCollapsed(page.title, title);
+    if (!page.title.empty() && page.title.back() == ' ')
+        page.title.pop_back();
+    if (!page.title.empty() && page.title.front() == ' ')
+        page.title.erase(0, 1);
+    if (!utf8)
+        for (char& c : page.title)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                c = '?';
+    page.text = cutUtf8(page.text, SearchIndexWriter::kTextBytes);
+    return page;
+}
+
+SearchIndexWriter::SearchIndexWriter(std::vector<SitemapNode> nodes) : nodes_(std::move(nodes)) {
+    for (const SitemapNode& node : nodes_) {
+        titleByLocal_[node.local] = &node;
+        placeByPage_.try_emplace(withoutFragment(node.local), &node);
+    }
+}
+
+void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageText page) {
+    if (number < 0)
+        return;
+    if (pages_.size() <= static_cast<std::size_t>(number))
+        pages_.resize(static_cast<std::size_t>(number) + 1);
+    PageInfo& info = pages_[static_cast<std::size_t>(number)];
+    info.name = name;
+    // As the search data names a page: the last contents entry whose local is the page's name;
+    // without one the page's own title, and without that its name.
+    const auto namedAt = titleByLocal_.find(name);
+    const SitemapNode* named = namedAt == titleByLocal_.end() ? nullptr : namedAt->second;
+    const auto placedAt = placeByPage_.find(name);
+    const SitemapNode* placed = placedAt == placeByPage_.end() ? nullptr : placedAt->second;
+    info.title = named ? named->name : !page.title.empty() ? page.title : name;
+    for (const SitemapNode* up = placed; up && up->parentId >= 0 &&
+                                         static_cast<std::size_t>(up->parentId) < nodes_.size() &&
+                                         up->parentId < up->id;) {
+        up = &nodes_[static_cast<std::size_t>(up->parentId)];
+        info.ancestors.insert(info.ancestors.begin(), up->name);
+    }
+    info.text = std::move(page.text);
+    info.text.shrink_to_fit();
+
+    // Title words take the first places; the text's words follow a gap, so that a title word
+    // and a text word never count as neighbours.
+    std::vector<PlacedWord> titleWords;
+    const unsigned titleEnd = appendFoldedWords(info.title, 0, titleWords);
+    const unsigned textStart = titleEnd + 16;
+    const unsigned titleCount = std::min<unsigned>(static_cast<unsigned>(titleWords.size()), 63);
+
+    std::unordered_map<std::string, Posting> here;
+    for (const PlacedWord& w : titleWords) {
+        Posting& p = here.try_emplace(w.word, Posting{number, 0, 0, {}}).first->second;
+        p.flags |= 1;
+        if (p.places.size() < kPlacesPerPage)
+            p.places.push_back(w.position);
+    }
+    for (std::size_t k = 0; k < page.words.size(); ++k) {
+        const PlacedWord& w = page.words[k];
+        Posting& p = here.try_emplace(w.word, Posting{number, 0, 0, {}}).first->second;
+        ++p.count;
+        if (k < page.inHeading.size() && page.inHeading[k])
+            p.flags |= 2;
+        if (p.places.size() < kPlacesPerPage)
+            p.places.push_back(textStart + w.position);
+    }
+    for (auto& [word, posting] : here) {
+        posting.flags |= titleCount << 2;
+        words_[word].push_back(std::move(posting));
+    }
+}
+
+namespace {
+
+std::string textFile(std::size_t page, std::string_view text) {
+    std::string out = "pkSearchData.text(" + std::to_string(page) + ",";
+    appendJsString(out, text);
+    out += ");\n";
+    return out;
+}
+
+void appendPostings(std::string& out, std::string_view word, const auto& postings) {
+    out += '[';
+    appendJsString(out, word);
+    out += ",[";
+    int last = 0;
+    bool first = true;
+    for (const auto& p : postings) {
+        if (!first)
+            out += ',';
+        first = false;
+        appendNumber(out, static_cast<unsigned long>(p.page - last));
+        last = p.page;
+        out += ',';
+        appendNumber(out, p.flags);
+        out += ',';
+        appendNumber(out, p.count);
+        out += ',';
+        appendNumber(out, p.places.size());
+        unsigned previous = 0;
+        for (unsigned place : p.places) {
+            out += ',';
+            appendNumber(out, place - previous);
+            previous = place;
+        }
+    }
+    out += "]]";
+}
+
+}  // namespace
+
+std::map<std::string, std::string> SearchIndexWriter::shardFiles() const {
+    // Each word's postings once, then grouped by prefix, a longer prefix where a group is big.
+    std::vector<std::pair<std::string_view, std::string>> entries;
+    entries.reserve(words_.size());
+    for (const auto& [word, postings] : words_) {
+        std::vector<Posting> sorted = postings;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const Posting& a, const Posting& b) { return a.page < b.page; });
+        std::string text;
+        appendPostings(text, word, sorted);
+        entries.emplace_back(word, std::move(text));
+    }
+    std::map<std::string, std::string> shards;
+    auto emit = [&](std::string key, std::size_t from, std::size_t to) {
+        std::string& out = shards[key];
+        for (std::size_t k = from; k < to; ++k) {
+            out += out.empty() ? "" : ",";
+            out += entries[k].second;
+        }
+    };
+    // `entries` is sorted by word, so every prefix group is one run of it.
+    auto split = [&](auto& self, std::size_t from, std::size_t to, std::size_t depth) -> void {
+        std::size_t bytes = 0;
+        bool longer = false;
+        for (std::size_t k = from; k < to; ++k) {
+            bytes += entries[k].second.size();
+            longer = longer || prefixOf(entries[k].first, depth) != entries[k].first;
+        }
+        if (bytes <= kShardBytes || !longer || depth >= 16) {
+            emit(std::string(prefixOf(entries[from].first, depth)), from, to);
+            return;
+        }
+        for (std::size_t k = from; k < to;) {
+            const std::string_view key = prefixOf(entries[k].first, depth + 1);
+            std::size_t end = k + 1;
+            while (end < to && prefixOf(entries[end].first, depth + 1) == key)
+                ++end;
+            self(self, k, end, depth + 1);
+            k = end;
+        }
+    };
+    for (std::size_t k = 0; k < entries.size();) {
+        const std::string_view key = prefixOf(entries[k].first, 2);
+        std::size_t end = k + 1;
+        while (end < entries.size() && prefixOf(entries[end].first, 2) == key)
+            ++end;
+        split(split, k, end, 2);
+        k = end;
+    }
+    return shards;
+}
+
+bool SearchIndexWriter::write(const std::string& outputFolder) const {
+    const std::string folder = outputFolder + "js/search/";
+    createFolders(folder + "t");
+    bool ok = true;
+    // Shards are numbered in the order the index lists them.
+    std::size_t n = 0;
+    std::string index = "pkSearchData.index({\"version\":1,\"pages\":";
+    appendNumber(index, pages_.size());
+    index += ",\"chunk\":";
+    appendNumber(index, kPagesPerChunk);
+    index += ",\"shards\":[";
+    for (const auto& [key, body] : shardFiles()) {
+        std::string file = "pkSearchData.shard(" + std::to_string(n) + ",[" + body + "]);\n";
+        ok = writeBinaryFile(folder + "w-" + std::to_string(n) + ".js", file) && ok;
+        if (n)
+            index += ',';
+        index += '[';
+        appendJsString(index, key);
+        index += ',';
+        appendNumber(index, file.size());
+        index += ']';
+        ++n;
+    }
+    index += "]});\n";
+    ok = writeBinaryFile(folder + "index.js", index) && ok;
+
+    for (std::size_t chunk = 0; chunk * kPagesPerChunk < pages_.size(); ++chunk) {
+        std::string out = "pkSearchData.pages(" + std::to_string(chunk) + ",[";
+        const std::size_t end = std::min(pages_.size(), (chunk + 1) * kPagesPerChunk);
+        for (std::size_t p = chunk * kPagesPerChunk; p < end; ++p) {
+            out += p > chunk * kPagesPerChunk ? ",[" : "[";
+            appendJsString(out, pages_[p].title);
+            out += ',';
+            appendJsString(out, pages_[p].name);
+            out += ",[";
+            for (std::size_t a = 0; a < pages_[p].ancestors.size(); ++a) {
+                if (a)
+                    out += ',';
+                appendJsString(out, pages_[p].ancestors[a]);
+            }
+            out += "]]";
+        }
+        out += "]);\n";
+        ok = writeBinaryFile(folder + "p-" + std::to_string(chunk) + ".js", out) && ok;
+    }
+    for (std::size_t p = 0; p < pages_.size(); ++p) {
+        if (!pages_[p].text.empty())
+            ok = writeBinaryFile(folder + "t/" + std::to_string(p) + ".js",
+                                 textFile(p, pages_[p].text)) &&
+                 ok;
+    }
+    return ok;
+}
+
+bool buildSearchIndex(Progress& progress, const std::string& outputFolder,
+                      const std::vector<std::string>& pageList,
+                      const std::vector<SitemapNode>& nodes, bool utf8) {
+    SearchIndexWriter writer(nodes);
+    const std::string textFolder = outputFolder + "js/search/t/";
+    createFolders(textFolder);
+    bool ok = true;
+    for (std::size_t n = 0; n < pageList.size(); ++n) {
+        if (progress.checkStop())
+            return false;
+        SearchPageText page;
+        if (auto html = readBinaryFile(outputFolder + pageList[n]))
+            page = readSearchPageText(*html, utf8);
+        // The texts go out at once: a big help's would not all fit in memory.
+        ok = writeBinaryFile(textFolder + std::to_string(n) + ".js", textFile(n, page.text)) && ok;
+        page.text.clear();
+        writer.addPage(static_cast<int>(n), pageList[n], std::move(page));
+    }
+    if (!writer.write(outputFolder) || !ok)
+        progress.itemFailed("js/search/", "the search files could not all be written");
+    return true;
+}
+
+}  // namespace plovik

@@ -1,0 +1,87 @@
+#pragma once
+
+// The search data the bundled templates read, beside "js/searchdata.js" (which stays as it is for
+// templates that read it). It is cut so that a query loads little of it, from file:// too, where
+// only script tags can load data:
+//
+//   js/search/index.js          the word shards (their prefixes and sizes) and the page count
+//   js/search/w-<hex>.js        the words that start with one prefix, each with the pages that
+//                               hold it: where (title, heading), how often, and its first places
+//   js/search/p-<n>.js          titles, names and contents ancestors of 64 pages
+//   js/search/t/<n>.js          the visible text of page n, for the snippets and nothing else
+//
+// Every file calls pkSearchData.<kind>(...) with plain literals; every string is a JavaScript
+// string literal, so nothing from a help can end the script or run.
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "pages/SitemapNode.h"
+#include "text/UnicodeWords.h"
+
+namespace plovik {
+
+class Progress;
+
+// What the search keeps of one page: its title, its visible text (for the snippets), and its
+// words with their places. Headings count apart from the rest of the text.
+struct SearchPageText {
+    std::string title;  // the page's <title>, entities decoded
+    std::string text;   // visible text with runs of blanks made one
+    std::vector<PlacedWord> words;
+    std::vector<bool> inHeading;  // per word of `words`
+};
+
+// Reads a page's HTML: the text outside head, script, style and comments, entities decoded.
+// `utf8` says the page is UTF-8; other pages keep only their ASCII letters as words.
+SearchPageText readSearchPageText(std::string_view html, bool utf8);
+
+// Collects the pages one by one and writes the files above.
+class SearchIndexWriter {
+public:
+    // The contents entries give the pages their titles (as the search data does) and ancestors.
+    explicit SearchIndexWriter(std::vector<SitemapNode> nodes);
+    SearchIndexWriter(const SearchIndexWriter&) = delete;
+    SearchIndexWriter& operator=(const SearchIndexWriter&) = delete;
+
+    void addPage(int number, const std::string& name, SearchPageText page);
+    // Writes js/search/ under `outputFolder` (ending in '/'); false when a file failed.
+    bool write(const std::string& outputFolder) const;
+
+    // Shards larger than this are split by one more character of their words.
+    static constexpr std::size_t kShardBytes = 192 * 1024;
+    static constexpr std::size_t kPagesPerChunk = 64;
+    static constexpr std::size_t kTextBytes = 16 * 1024;
+    static constexpr std::size_t kPlacesPerPage = 8;
+
+    // The files' bodies, for tests: shard key -> file text.
+    std::map<std::string, std::string> shardFiles() const;
+
+private:
+    struct Posting {
+        int page;
+        unsigned flags;  // 1 in the title, 2 in a heading; the title's word count above them
+        unsigned count;  // times in the text
+        std::vector<unsigned> places;
+    };
+    struct PageInfo {
+        std::string title, name, text;
+        std::vector<std::string> ancestors;
+    };
+
+    std::vector<SitemapNode> nodes_;  // a copy: the maps below point into it
+    std::unordered_map<std::string, const SitemapNode*> titleByLocal_;  // the last entry wins
+    std::unordered_map<std::string, const SitemapNode*> placeByPage_;   // the first entry wins
+    std::map<std::string, std::vector<Posting>> words_;
+    std::vector<PageInfo> pages_;
+};
+
+// The whole stage for the bundled templates: every page of `pageList` read again and written.
+bool buildSearchIndex(Progress& progress, const std::string& outputFolder,
+                      const std::vector<std::string>& pageList,
+                      const std::vector<SitemapNode>& nodes, bool utf8);
+
+}  // namespace plovik

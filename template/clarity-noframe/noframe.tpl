@@ -5,7 +5,8 @@
 <meta name="color-scheme" content="light dark">
 <title>{metatitle} &ndash; {title}</title>
 <meta name="keywords" content="{metakeywords}">
-<meta name="description" content="{metadescription}">
+<meta name="description" content="{description}">
+{canonical}
 <meta name="generator" content="Plovik">
 <link rel="icon" href="{root_url}images/favicon.svg" type="image/svg+xml">
 <link rel="stylesheet" href="{root_url}css/theme.css">
@@ -17,13 +18,22 @@
 <header class="pk-bar">
   <button type="button" id="pk-menu" class="pk-menu" aria-controls="pk-nav" aria-expanded="false"><span class="pk-menu-icon" aria-hidden="true"></span><span class="pk-menu-label">Contents</span></button>
   <div class="pk-header">{header}</div>
+  <div class="pk-headtools" id="pk-headtools"></div>
 </header>
 <div class="pk-layout">
   <nav id="pk-nav" class="pk-nav" aria-label="Contents">
-{tree}
+    <div class="pk-treetools">
+      <label class="pk-sr" for="pk-treefilter">Filter the contents</label>
+      <input id="pk-treefilter" class="pk-field" type="search" placeholder="Filter contents" autocomplete="off" spellcheck="false">
+      <button type="button" class="pk-button pk-collapse" id="pk-collapse" title="Collapse all"><span aria-hidden="true" class="pk-collapse-icon"></span><span class="pk-sr">Collapse all</span></button>
+    </div>
+    <ul id="pk-tree" class="pk-tree"></ul>
+    <p id="pk-treeempty" class="pk-status" hidden>No heading matches.</p>
+    <noscript><p class="pk-status">The contents need JavaScript. The path above each topic and its previous and next links lead through the help.</p></noscript>
   </nav>
   <div id="pk-scrim" class="pk-scrim"></div>
   <main id="pk-main" class="pk-main" tabindex="-1">
+    <nav class="pk-crumbs" aria-label="Breadcrumb">{breadcrumbs}</nav>
     <div class="pk-navbar">{nav_bar}</div>
     <article class="pk-topic">
 {content}
@@ -33,7 +43,8 @@
     <footer class="pk-footer">{footor}</footer>
   </main>
 </div>
-<script>var pkCurrentNode = {treeid};</script>
+<script>var pkCurrentNode = {treeid}, pkRoot = "{root_url}";</script>
+<script src="{tree_data}"></script>
 <script src="{root_url}js/tree.js"></script>
 <script src="{root_url}js/noframe.js"></script>
 </body>

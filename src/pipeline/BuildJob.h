@@ -75,6 +75,7 @@ public:
     std::string outputFolder;  // always ends with '/'
     std::string title;
     std::string entryPageName;  // the one value the job hands back
+    std::string baseUrl;        // where the site will be served, or empty
     Layout layout = Layout::Frame;
     bool showNavButtons = true;
     bool showRelatedTopics = true;
@@ -176,6 +177,9 @@ inline constexpr std::string_view kMsgSelectChm = "Please select a CHM file firs
 inline constexpr std::string_view kMsgChmMissing = "File does not exist!";
 inline constexpr std::string_view kMsgSelectOutput = "Please select output folder first!";
 inline constexpr std::string_view kMsgOutputMissing = "Output folder does not exist!";
+inline constexpr std::string_view kMsgBadBaseUrl =
+    "The site address must be a full http:// or https:// address, such as "
+    "https://example.org/help/, without blanks, quotes, '?' or '#'.";
 inline constexpr std::string_view kMsgNoTemplate =
     "The selected template is not in the template catalogue!";
 

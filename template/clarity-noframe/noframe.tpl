@@ -22,14 +22,8 @@
 </header>
 <div class="pk-layout">
   <nav id="pk-nav" class="pk-nav" aria-label="Contents">
-    <div class="pk-treetools">
-      <label class="pk-sr" for="pk-treefilter">Filter the contents</label>
-      <input id="pk-treefilter" class="pk-field" type="search" placeholder="Filter contents" autocomplete="off" spellcheck="false">
-      <button type="button" class="pk-button pk-collapse" id="pk-collapse" title="Collapse all"><span aria-hidden="true" class="pk-collapse-icon"></span><span class="pk-sr">Collapse all</span></button>
-    </div>
     <ul id="pk-tree" class="pk-tree"></ul>
-    <p id="pk-treeempty" class="pk-status" hidden>No heading matches.</p>
-    <noscript><p class="pk-status">The contents need JavaScript. The path above each topic and its previous and next links lead through the help.</p></noscript>
+    <noscript><p class="pk-status">The contents need script; the links by each topic lead on.</p></noscript>
   </nav>
   <div id="pk-scrim" class="pk-scrim"></div>
   <main id="pk-main" class="pk-main" tabindex="-1">

@@ -18,7 +18,25 @@
 
     var tree = document.getElementById('pk-tree');
     if (!tree) return;
-    if (!tree.firstElementChild && Array.isArray(window.pkTreeData)) render(window.pkTreeData);
+    if (!tree.firstElementChild && Array.isArray(window.pkTreeData)) {
+        render(window.pkTreeData);
+        addTools();
+    }
+
+    // Pages that load the tree as data leave its filter out too, since it does nothing without
+    // script and would weigh on every page.
+    function addTools() {
+        if (!document.getElementById('pk-treefilter')) {
+            tree.insertAdjacentHTML('beforebegin', '<div class="pk-treetools">' +
+                '<label class="pk-sr" for="pk-treefilter">Filter the contents</label>' +
+                '<input id="pk-treefilter" class="pk-field" type="search" placeholder="Filter contents" autocomplete="off" spellcheck="false">' +
+                '<button type="button" class="pk-button pk-collapse" id="pk-collapse" title="Collapse all"><span aria-hidden="true" class="pk-collapse-icon"></span><span class="pk-sr">Collapse all</span></button>' +
+                '</div>');
+        }
+        if (!document.getElementById('pk-treeempty')) {
+            tree.insertAdjacentHTML('afterend', '<p id="pk-treeempty" class="pk-status" hidden>No heading matches.</p>');
+        }
+    }
 
     // The names and links are the help's text: escaped, they stay text whatever they hold.
     function escaped(text) {

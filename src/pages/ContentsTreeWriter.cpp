@@ -1,6 +1,7 @@
 // The contents page: the table of contents as nested list items (folders for nodes with children,
 // files for the others) and the script of node and parent ids that the template's tree code reads.
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -136,8 +137,7 @@ std::string TableOfContents::TreeIdsScript() const {
 std::string contentsTreeData(const std::vector<SitemapNode>& nodes, bool bom) {
     // One entry per node in document order: [id, depth, name, link], and a fifth member 1 for a
     // link that leads out of the site (nothing goes in front of it). A heading has no link.
-    std::string data = bom ? "\xEF\xBB\xBF" : "";
-    data += "var pkTreeData=[";
+    std::string data = "var pkTreeData=[";
     bool first = true;
     auto enter = [&](std::size_t k, std::size_t depth, bool) {
         const SitemapNode& node = nodes[k];
@@ -154,7 +154,10 @@ std::string contentsTreeData(const std::vector<SitemapNode>& nodes, bool bom) {
     };
     walkTree(nodes, enter, [] {});
     data += "];\n";
-    return data;
+    // Plain ASCII reads the same in every encoding: it needs no mark.
+    const bool ascii = std::all_of(data.begin(), data.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return bom && !ascii ? "\xEF\xBB\xBF" + data : data;
 }
 
 bool TableOfContents::WriteContentsPage(int buildLayout, const std::string& templatePath,

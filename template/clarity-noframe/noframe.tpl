@@ -37,7 +37,7 @@
     <footer class="pk-footer">{footor}</footer>
   </main>
 </div>
-<script>var pkCurrentNode = {treeid}, pkRoot = "{root_url}";</script>
+<script>var pkCurrentNode = {treeid}; var pkRoot = "{root_url}";</script>
 <script src="{tree_data}"></script>
 <script src="{root_url}js/tree.js"></script>
 <script src="{root_url}js/noframe.js"></script>

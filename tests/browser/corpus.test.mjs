@@ -194,6 +194,8 @@ if (fs.existsSync(path.join(corpus, 'chm', LARGEST))) {
                 assert(marked && ancestors === marked[1], `${rel} at depth ${marked && marked[1]} lists ${ancestors} ancestors`);
                 const size = fs.statSync(path.join(dir, rel)).size;
                 assert(size < 200000, `${rel} is ${size} bytes: it carries the tree`);
+                // The help's own pages name background images that it does not hold.
+                page.problems = page.problems.filter((p) => !/-bkg-whitegradient\.gif\b/.test(p));
                 assertClean(page);
             } finally {
                 await page.close();

@@ -327,6 +327,8 @@ int runBuildCommand(const BuildOptions& options) {
         settings.title = cutToCapacity(*options.title, kPathCapacity);
     if (options.entry)
         settings.defaultindex = cutToCapacity(*options.entry, kPathCapacity);
+    if (options.baseUrl)
+        settings.baseurl = cutToCapacity(*options.baseUrl, kPathCapacity);
     if (options.noIndex)
         settings.buildindex = 0;
     if (options.noSearch)

@@ -20,6 +20,7 @@ struct BuildOptions {
     std::optional<int> templateIndex;
     std::optional<std::string> title;
     std::optional<std::string> entry;
+    std::optional<std::string> baseUrl;
     bool noIndex = false;
     bool noSearch = false;
     bool noNav = false;

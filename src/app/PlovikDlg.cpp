@@ -45,7 +45,7 @@ CPlovikDlg::CPlovikDlg(DialogHost& host, BuildJob& job, std::string programFolde
     DHtmlEvent(E::Click, "button_openfolder", [this] { OnOpenOutputFolder(); });
     DHtmlEvent(E::KeyUp, "input_defaultindex", [this] { SetModified(true); });
     for (const char* id : {"input_chmfile", "input_outputfolder", "select_chartset", "input_title",
-                           "textarea_addhtmlheader", "textarea_addhtmlfooter",
+                           "input_baseurl", "textarea_addhtmlheader", "textarea_addhtmlfooter",
                            "textarea_delhtmlheader", "textarea_delhtmlfooter"})
         DHtmlEvent(E::Change, id, [this] { SetModified(true); });
     for (const char* id : {"check_shownavigationbutton", "check_showreleatedtopics",
@@ -72,6 +72,7 @@ void CPlovikDlg::DoDataExchange(CDataExchange* dx) {
     DDX_DHtml_ElementValue(dx, "input_defaultindex", v.defaultindex);
     DDX_DHtml_SelectIndex(dx, "select_chartset", v.charset);
     DDX_DHtml_ElementValue(dx, "input_title", v.title);
+    DDX_DHtml_ElementValue(dx, "input_baseurl", v.baseurl);
     DDX_DHtml_SelectIndex(dx, "select_template", v.selectedtemplate);
     DDX_DHtml_CheckBox(dx, "check_shownavigationbutton", v.shownavbutton);
     DDX_DHtml_CheckBox(dx, "check_showreleatedtopics", v.showrelatedtopics);
@@ -92,8 +93,8 @@ void CPlovikDlg::DoDataExchange(CDataExchange* dx) {
 }
 
 void CPlovikDlg::cutToCapacities() {
-    for (std::string* path :
-         {&m_values.chmfile, &m_values.outputpath, &m_values.defaultindex, &m_values.title})
+    for (std::string* path : {&m_values.chmfile, &m_values.outputpath, &m_values.defaultindex,
+                              &m_values.title, &m_values.baseurl})
         *path = cutToCapacity(*path, kPathCapacity);
     for (std::string* html : {&m_values.htmlheader, &m_values.htmlfooter, &m_values.delhtmlheader,
                               &m_values.delhtmlfooter})

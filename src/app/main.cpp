@@ -40,6 +40,9 @@ int main(int argc, char** argv) {
                          "Position of the template in the layout's catalogue list (from 0)");
     buildCmd->add_option("--title", build.title, "Title of the site");
     buildCmd->add_option("--entry", build.entry, "File name of the entry page (index.html)");
+    buildCmd->add_option("--base-url", build.baseUrl,
+                         "Address the site will be served from (https://...): no-frame pages get "
+                         "a canonical link and a description, and sitemap.xml lists them");
     buildCmd->add_flag("--no-index", build.noIndex, "Do not build the keyword index");
     buildCmd->add_flag("--no-search", build.noSearch, "Do not build the full-text search");
     buildCmd->add_flag("--no-nav", build.noNav, "No previous/next buttons on the pages");

@@ -3,6 +3,7 @@
 
 #include "pages/NoFrameHtmlProcessor.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <utility>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "pages/EntryFileName.h"
 #include "pages/PageLinks.h"
 #include "pages/Progress.h"
+#include "pages/SiteAddress.h"
+#include "pages/TableOfContents.h"
 #include "platform/TextFile.h"
 #include "templating/PlaceholderReplacer.h"
 #include "text/AsciiCase.h"
@@ -23,6 +26,32 @@ namespace {
 bool containsUntitled(std::string_view title) {
     return findIgnoreAsciiCase(title, "UNTITLED") != std::string_view::npos;
 }
+
+// A name from the contents as page text. Its braces are written as references, so that no
+// placeholder filled after it can find one of its own in it.
+std::string nameAsText(std::string_view name) {
+    std::string text;
+    for (char c : escapeHtml(name)) {
+        if (c == '{')
+            text += "&#123;";
+        else
+            text += c;
+    }
+    return text;
+}
+
+// stem + extension, or the first of "stem_1.ext", "stem_2.ext"... that no file of the help is named
+// like.
+std::string freeName(const std::vector<std::string>& files, const std::string& stem,
+                     const std::string& extension) {
+    std::string name = stem + extension;
+    for (int n = 1; storedNameLike(files, name); ++n)
+        name = stem + "_" + std::to_string(n) + extension;
+    return name;
+}
+
+// Beyond this a template that pastes the whole tree into every page is worth a warning.
+constexpr std::uintmax_t kLargeSite = 1000ull * 1000 * 1000;
 
 }  // namespace
 
@@ -51,10 +80,89 @@ Outcome CNoFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
         m_entryFileName = "index.html";
         m_redirectTarget = target;
     }
+    PrepareTree();
+    if (!m_options.baseUrl.empty())
+        m_sitemapName = freeName(StoredFiles(), "sitemap", ".xml");
     return Outcome::ok();
 }
 
+void CNoFrameHtmlProcessor::PrepareTree() {
+    static const std::vector<SitemapNode> kNoNodes;
+    const std::vector<SitemapNode>& nodes = m_tocNodes ? *m_tocNodes : kNoNodes;
+    m_nodeById.clear();
+    for (std::size_t k = 0; k < nodes.size(); ++k)
+        m_nodeById.emplace(nodes[k].id, k);
+
+    m_treeDataName.clear();
+    const auto templateText = readTextFile(m_templatePath);
+    if (!templateText)
+        return;
+    if (templateText->find("{tree_data}") != std::string::npos) {
+        m_treeDataName = freeName(StoredFiles(), "HelpContent", ".js");
+        // Pages kept in the help's code page read the names in it: the file then goes without a
+        // byte order mark and is read like the page that loads it.
+        if (!writeBinaryFile(m_outputFolder + m_treeDataName,
+                             contentsTreeData(nodes, m_convertCharset)))
+            m_progress.log("\r\n" + m_outputFolder + m_treeDataName +
+                               " could not be written: the pages show no contents tree",
+                           0);
+    }
+    if (templateText->find("{tree}") != std::string::npos && m_pages) {
+        std::error_code error;
+        const std::uintmax_t treeSize = std::filesystem::file_size(m_contentsPagePath, error);
+        const std::uintmax_t total = error ? 0 : treeSize * m_pages->size();
+        if (total > kLargeSite)
+            m_progress.log(
+                "\r\nwarning: the template pastes the whole contents tree (\"{tree}\", " +
+                    std::to_string(treeSize / 1024) + " KB) into each of the " +
+                    std::to_string(m_pages->size()) + " pages: about " +
+                    std::to_string(total / (1000 * 1000)) +
+                    " MB. A template that loads the tree once (\"{tree_data}\") keeps "
+                    "the site small.",
+                0);
+    }
+}
+
+std::string CNoFrameHtmlProcessor::Breadcrumbs(int tocId, std::string_view relPath) const {
+    const auto self = m_nodeById.find(tocId);
+    if (self == m_nodeById.end() || !m_tocNodes)
+        return {};
+    const std::vector<SitemapNode>& nodes = *m_tocNodes;
+    // Parent ids may point in a circle: no walk is longer than the table.
+    std::vector<std::size_t> ancestors;
+    for (int parent = nodes[self->second].parentId; parent != -1;) {
+        const auto up = m_nodeById.find(parent);
+        if (up == m_nodeById.end() || up->second == self->second ||
+            ancestors.size() >= nodes.size())
+            break;
+        ancestors.push_back(up->second);
+        parent = nodes[up->second].parentId;
+    }
+    if (ancestors.empty())
+        return {};
+    std::string trail = "<ol>";
+    for (auto k = ancestors.rbegin(); k != ancestors.rend(); ++k) {
+        const SitemapNode& node = nodes[*k];
+        if (node.local.empty())
+            trail += "<li><span>" + nameAsText(node.name) + "</span></li>";
+        else
+            trail += "<li><a href=\"" + escapeHtml(linkFromPage(node.local, relPath)) + "\">" +
+                     nameAsText(node.name) + "</a></li>";
+    }
+    trail += "<li aria-current=\"page\">" + nameAsText(nodes[self->second].name) + "</li></ol>";
+    return trail;
+}
+
 Outcome CNoFrameHtmlProcessor::FinishSite() {
+    if (!m_sitemapName.empty() && m_pages) {
+        if (writeBinaryFile(m_outputFolder + m_sitemapName,
+                            sitemapXml(m_options.baseUrl, *m_pages)))
+            m_progress.log(
+                "\r\nsitemap: " + m_sitemapName + ", " + std::to_string(m_pages->size()) + " pages",
+                0);
+        else
+            m_progress.log("\r\n" + m_outputFolder + m_sitemapName + " could not be written", 0);
+    }
     if (m_redirectTarget.empty())
         return Outcome::ok();
     if (!WriteRedirectIndex(m_outputFolder, m_redirectTarget))
@@ -103,9 +211,16 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     auto text = readTextFile(m_templatePath);
     if (!text)
         return false;
+    const bool addressed = !m_options.baseUrl.empty();
+    // A template that does not place the canonical link gets it at the end of its own head.
+    if (addressed && text->find("{canonical}") == std::string::npos) {
+        const std::size_t head = findIgnoreAsciiCase(*text, "</head>");
+        if (head != std::string::npos)
+            text->insert(head, "{canonical}\n");
+    }
 
     std::vector<PlaceholderPair> pairs;
-    pairs.reserve(15);
+    pairs.reserve(17);
     const std::string none;
     // A part read from a file that is not there is empty (WriteSitePages has said which):
     // no reader is shown a placeholder.
@@ -146,6 +261,21 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
     // The header's search box, hidden in a site built without the search.
     const std::string hidden = " hidden";
     pairs.emplace_back("{search_hidden}", m_searchLink ? none : hidden);
+    // Filled last: their values hold text of the help, in which no placeholder is looked for.
+    const std::string treeData =
+        m_treeDataName.empty() ? none : m_rootPrefix + escapeHtml(linkToStoredName(m_treeDataName));
+    pairs.emplace_back("{tree_data}", treeData);
+    const std::string breadcrumbs = Breadcrumbs(tocId, relPath);
+    pairs.emplace_back("{breadcrumbs}", breadcrumbs);
+    const std::string canonical =
+        addressed ? "<link rel=\"canonical\" href=\"" +
+                        escapeHtml(pageAddress(m_options.baseUrl, relPath)) + "\">"
+                  : none;
+    pairs.emplace_back("{canonical}", canonical);
+    std::string description;
+    if (addressed)
+        description = escapeHtml(pageDescription(*page, 160, !m_convertCharset));
+    pairs.emplace_back("{description}", description.empty() ? m_pageTitle : description);
 
     replacePlaceholders(*text, pairs);
     // The template says nothing of a charset: with the pages kept as they were, the browser had

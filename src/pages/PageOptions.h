@@ -25,6 +25,10 @@ struct PageOptions {
     // The generated contents page, relative to the output folder. The no-frame layout only pastes
     // it into every page, so it may be given a name no file of the help has.
     std::string contentsPage = "HelpContent.html";
+    // Where the site will be served (an absolute http or https address), or empty. Given, the
+    // no-frame pages carry a canonical link and a description of their own, and "sitemap.xml"
+    // lists them.
+    std::string baseUrl;
     // Pages are UTF-8: whatever the build adds may make them need to say so.
     bool convertCharset = true;
     // Present exactly when the option is on.

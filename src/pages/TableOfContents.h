@@ -56,6 +56,14 @@ public:
     std::string TreeIdsScript() const;
 };
 
+// The contents tree as a script that every no-frame page loads (and the browser keeps) instead of
+// carrying the tree itself: it sets `pkTreeData` to one [id, depth, name, link] entry per node in
+// document order, a fifth member 1 marking a link that leads out of the site. Names and links are
+// the nodes' text, written as string literals that no byte of theirs can end. `bom` starts a
+// file that holds more than ASCII with a UTF-8 byte order mark, which makes a browser read it as
+// UTF-8 whatever the page or the web server says.
+std::string contentsTreeData(const std::vector<SitemapNode>& nodes, bool bom);
+
 // The keywords of the .hhk text (already read in text mode), in file order: each object inside a
 // list is one, its first Name the keyword, every following Name and Local pair a topic (a lone
 // Local a topic titled with the keyword), a "See Also" the keyword it leads to. Locals that would

@@ -8,6 +8,7 @@
 #include "pages/EntryFileName.h"
 #include "pages/Layouts.h"
 #include "pages/LinkRepair.h"
+#include "pages/SiteAddress.h"
 #include "pages/TableOfContents.h"
 #include "pages/TopicFitScript.h"
 #include "pipeline/ContextHelp.h"
@@ -176,6 +177,7 @@ PageOptions BuildJob::pageOptions() const {
     options.templateFolder = templateFolder;
     options.title = title;
     options.entryPageName = entryPageName;
+    options.baseUrl = baseUrl;
     options.showNavButtons = showNavButtons;
     options.showRelatedTopics = showRelatedTopics;
     options.indexLink = buildIndex;
@@ -443,6 +445,8 @@ bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
         return refuse(kMsgSelectOutput);
     if (!pathExists(settings.outputpath))
         return refuse(kMsgOutputMissing);
+    if (!settings.baseurl.empty() && !isUsableSiteAddress(settings.baseurl))
+        return refuse(kMsgBadBaseUrl);
     // Without a template every generated page would be empty; say so instead of building one.
     auto templateName = host.templateFolderName(settings.version, settings.selectedtemplate);
     if (!templateName || templateName->empty())
@@ -472,6 +476,7 @@ bool startBuild(BuildJob& job, ProjectSettings& settings, BuildHost& host) {
     job.outputFolder = settings.outputpath;
     job.title = settings.title;
     job.entryPageName = settings.defaultindex;
+    job.baseUrl = settings.baseurl;
     job.observer = host.observer();
 
     job.layout = settings.version == 1 ? Layout::NoFrame : Layout::Frame;

@@ -89,6 +89,7 @@ public:
     std::string outputFolder;  // always ends with '/'
     std::string title;
     std::string entryPageName;  // the one value the job hands back
+    std::string baseUrl;        // where the site will be served, or empty
     Layout layout = Layout::Frame;
     bool showNavButtons = true;
     bool showRelatedTopics = true;
@@ -205,6 +206,9 @@ inline constexpr std::string_view kMsgSelectOutput = "Please select output folde
 inline constexpr std::string_view kMsgOutputMissing = "Output folder does not exist!";
 // The refusal of an output folder that holds files no build wrote, before the folder and a file.
 std::string foreignFilesMessage(std::string_view folder, std::string_view example);
+inline constexpr std::string_view kMsgBadBaseUrl =
+    "The site address must be a full http:// or https:// address, such as "
+    "https://example.org/help/, without blanks, quotes, '?' or '#'.";
 inline constexpr std::string_view kMsgNoTemplate =
     "The selected template is not in the template catalogue!";
 

@@ -27,6 +27,7 @@ const Key kKeys[] = {
     {"general", "defaultindex", Kind::Path, nullptr, &ProjectSettings::defaultindex},
     {"general", "charset", Kind::Int, &ProjectSettings::charset, nullptr},
     {"general", "title", Kind::Path, nullptr, &ProjectSettings::title},
+    {"general", "baseurl", Kind::Path, nullptr, &ProjectSettings::baseurl},
     {"templates", "selectedtemplate", Kind::Int, &ProjectSettings::selectedtemplate, nullptr},
     {"templates", "shownavbutton", Kind::Int, &ProjectSettings::shownavbutton, nullptr},
     {"templates", "showrelatedtopics", Kind::Int, &ProjectSettings::showrelatedtopics, nullptr},

@@ -29,6 +29,8 @@ struct ProjectSettings {
     std::string defaultindex;
     int charset = 0;  // 0 convert pages and sitemaps to UTF-8, 1 keep their bytes
     std::string title;
+    // Where the site will be served, for search engines (no-frame layout); empty for unknown.
+    std::string baseurl;
     int selectedtemplate = 0;
     int shownavbutton = 1;
     int showrelatedtopics = 1;

@@ -5,7 +5,8 @@
 <meta name="color-scheme" content="light dark">
 <title>{metatitle} &ndash; {title}</title>
 <meta name="keywords" content="{metakeywords}">
-<meta name="description" content="{metadescription}">
+<meta name="description" content="{description}">
+{canonical}
 <meta name="generator" content="Plovik">
 <link rel="icon" href="{root_url}images/favicon.svg" type="image/svg+xml">
 <link rel="stylesheet" href="{root_url}css/theme.css">
@@ -22,10 +23,12 @@
 </header>
 <div class="pk-layout">
   <nav id="pk-nav" class="pk-nav" aria-label="Contents">
-{tree}
+    <ul id="pk-tree" class="pk-tree"></ul>
+    <noscript><p class="pk-status">The contents need script; the links by each topic lead on.</p></noscript>
   </nav>
   <div id="pk-scrim" class="pk-scrim"></div>
   <main id="pk-main" class="pk-main" tabindex="-1">
+    <nav class="pk-crumbs" aria-label="Breadcrumb">{breadcrumbs}</nav>
     <div class="pk-navbar">{nav_bar}</div>
     <article class="pk-topic">
 {content}
@@ -35,7 +38,8 @@
     <footer class="pk-footer">{footor}</footer>
   </main>
 </div>
-<script>var pkCurrentNode = {treeid};</script>
+<script>var pkCurrentNode = {treeid}; var pkRoot = "{root_url}";</script>
+<script src="{tree_data}"></script>
 <script src="{root_url}js/tree.js"></script>
 <script src="{root_url}js/noframe.js"></script>
 <script src="{root_url}js/nfsearch.js"></script>

@@ -143,6 +143,8 @@ TEST_F(PlovikDlgTest, SaveWhileSavedDoesNothingAndSaveThenOpenRoundTrips) {
 
     const std::string path = (dir.path() / "saved").string();  // the extension is added
     page->set(wizard().id, "input_title", [](FakeElement& e) { e.value = "Saved title"; });
+    page->set(wizard().id, "input_baseurl",
+              [](FakeElement& e) { e.value = "https://example.org/help/"; });
     dlg->SetModified(true);
     chooseFile(path);
     dlg->OnSaveProject();
@@ -156,6 +158,7 @@ TEST_F(PlovikDlgTest, SaveWhileSavedDoesNothingAndSaveThenOpenRoundTrips) {
     chooseFile(path + ".zarn");
     dlg->OnOpenProject();
     EXPECT_EQ(wizard().elements["input_title"].value, "Saved title");
+    EXPECT_EQ(wizard().elements["input_baseurl"].value, "https://example.org/help/");
     EXPECT_EQ(dlg->m_projectPath, path + ".zarn");
 }
 

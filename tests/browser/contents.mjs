@@ -33,6 +33,28 @@ export function treeMarkup(shape, nodes, target) {
     return out;
 }
 
+// The same contents as the no-frame layout's data file holds them: [id, depth, name, link] per
+// node in document order.
+export function treeData(shape, nodes) {
+    const entries = [];
+    const name = (n) => `${WORDS[n % WORDS.length]} ${WORDS[(n * 7 + 3) % WORDS.length]} topic ${n}`;
+    let id = 0;
+    if (shape === 'flat') {
+        for (; id < nodes; id++) entries.push([id, 0, name(id), `p/${id}.htm`]);
+        return entries;
+    }
+    const folder = (depth) => {
+        const n = id++;
+        entries.push([n, depth, name(n), `p/${n}.htm`]);
+        for (let k = 0; k < 10 && id < nodes; k++) {
+            if (k < 3 && depth < 3) folder(depth + 1);
+            else { entries.push([id, depth + 1, name(id), `p/${id}.htm`]); id++; }
+        }
+    };
+    while (id < nodes) folder(0);
+    return entries;
+}
+
 // `html` with the contents list replaced by `inner`.
 export function withTree(html, inner) {
     const open = '<ul id="pk-tree" class="pk-tree">';
@@ -49,9 +71,19 @@ export function withTree(html, inner) {
 }
 
 // A copy of a built site with the made-up contents in one page of each layout (the framed
-// contents page, or a no-frame topic beside the first one); returns that page's path.
+// contents page, or a no-frame topic beside the first one, which loads them as data the way the
+// layout's pages do); returns that page's path.
 export function makeSite(folder, sample, layout, shape, nodes) {
     fs.cpSync(sample, folder, { recursive: true });
+    if (layout === 'noframe') {
+        const html = fs.readFileSync(path.join(folder, 'guide', 'welcome.htm'), 'utf8');
+        const loads = /<script src="\.\.\/HelpContent[^"]*\.js"><\/script>/;
+        if (!loads.test(html)) throw new Error('the page does not load the contents data');
+        fs.writeFileSync(path.join(folder, 'big-tree.js'), `var pkTreeData=${JSON.stringify(treeData(shape, nodes))};`);
+        const file = path.join(folder, 'guide', 'page.htm');
+        fs.writeFileSync(file, html.replace(loads, '<script src="../big-tree.js"></script>'));
+        return file;
+    }
     const source = layout === 'frame' ? path.join(folder, 'HelpContent.html') : path.join(folder, 'guide', 'welcome.htm');
     const html = withTree(fs.readFileSync(source, 'utf8'), treeMarkup(shape, nodes, layout === 'frame' ? 'mainFrame' : '_self'));
     const file = layout === 'frame' ? source : path.join(folder, 'guide', 'page.htm');

@@ -161,6 +161,49 @@ for (const help of HELPS) {
     }
 }
 
+// The corpus's largest help without frames: every page loads the contents once per site and
+// shows its own node, from file:// and over HTTP, promptly and without a console error.
+const LARGEST = 'virtualtreeview.chm';
+if (fs.existsSync(path.join(corpus, 'chm', LARGEST))) {
+    const help = { file: LARGEST };
+    const dir = build(help, 'noframe');
+    const server = await serve(dir);
+    sites.push(server);
+    const data = fs.readdirSync(dir).find((f) => /^HelpContent.*\.js$/.test(f));
+    for (const scheme of ['file', 'http']) {
+        runner.add(`${LARGEST} noframe/${scheme}: a deep page shows its node in the tree`, async () => {
+            assert(data, 'no contents data file in the site');
+            const text = fs.readFileSync(path.join(dir, data), 'utf8').replace(/^\uFEFF/, '');
+            const nodes = JSON.parse(text.slice(text.indexOf('['), text.lastIndexOf(']') + 1));
+            // The deepest node with a page of the site, and its file.
+            const deepest = nodes.filter((n) => n[3] && !n[4] && fs.existsSync(path.join(dir, decodeURIComponent(n[3].replace(/#.*$/, '')))))
+                .reduce((a, b) => (b[1] > a[1] ? b : a));
+            const rel = deepest[3].replace(/#.*$/, '');
+            const url = scheme === 'file' ? new URL('file://' + path.join(dir, rel)).href : server.url + rel;
+            const page = await openPage(browser.context, url);
+            try {
+                await eventually(() => page.$('#pk-tree li.pk-current'), 'no node marked');
+                const shown = await page.$eval('#pk-tree li.pk-current > span', (e) => {
+                    const r = e.getBoundingClientRect();
+                    return { id: e.id, visible: r.height > 0 && r.top >= 0 && r.bottom <= window.innerHeight };
+                });
+                assert(shown.visible, `the node of ${rel} is not in view`);
+                // Its place in the help, as plain links: one per level above the page's node.
+                const marked = nodes.find((n) => `span_${n[0]}` === shown.id);
+                const ancestors = await page.$$eval('.pk-crumbs li:not([aria-current])', (lis) => lis.length);
+                assert(marked && ancestors === marked[1], `${rel} at depth ${marked && marked[1]} lists ${ancestors} ancestors`);
+                const size = fs.statSync(path.join(dir, rel)).size;
+                assert(size < 200000, `${rel} is ${size} bytes: it carries the tree`);
+                // The help's own pages name background images that it does not hold.
+                page.problems = page.problems.filter((p) => !/-bkg-whitegradient\.gif\b/.test(p));
+                assertClean(page);
+            } finally {
+                await page.close();
+            }
+        });
+    }
+}
+
 const ok = await runner.run(args.only);
 for (const s of sites) await s.close();
 await browser.close();

@@ -9,9 +9,11 @@ import path from 'node:path';
 
 export const CHROMIUM = process.env.PLOVIK_CHROMIUM || '/usr/bin/chromium';
 
-export async function launch() {
+// `options` go to the browser context (javaScriptEnabled: false for a reader without script).
+export async function launch(options = {}) {
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'plovik-chromium-'));
     const context = await chromium.launchPersistentContext(profile, {
+        ...options,
         executablePath: CHROMIUM,
         headless: true,
         viewport: { width: 1280, height: 800 },
@@ -33,7 +35,7 @@ export async function launch() {
 
 const TYPES = {
     '.html': 'text/html', '.htm': 'text/html', '.css': 'text/css', '.js': 'text/javascript',
-    '.png': 'image/png', '.gif': 'image/gif', '.svg': 'image/svg+xml', '.jpg': 'image/jpeg',
+    '.xml': 'application/xml', '.png': 'image/png', '.gif': 'image/gif', '.svg': 'image/svg+xml', '.jpg': 'image/jpeg',
 };
 
 // Serves a folder on 127.0.0.1; every request is recorded so that tests can see what was asked.

@@ -20,12 +20,16 @@ if [ ! -d "$here/node_modules/playwright-core" ]; then
     (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 
+SAMPLE_ADDRESS="https://help.example.org/plovik/"
 sites="$(mktemp -d "${TMPDIR:-/tmp}/plovik-sites.XXXXXX")"
 trap 'rm -rf "$sites"' EXIT
+# The no-frame site is given an address, so that it carries what search engines read.
 for layout in frame noframe; do
     mkdir -p "$sites/$layout"
+    address=()
+    [ "$layout" = noframe ] && address=(--base-url "$SAMPLE_ADDRESS")
     if ! "$build/plovik" build "examples/sample-$layout.zarn" --out "$sites/$layout/" --log \
-        >"$sites/$layout.log" 2>&1; then
+        "${address[@]}" >"$sites/$layout.log" 2>&1; then
         cat "$sites/$layout.log" >&2
         echo "0 passed, 1 failed"
         exit 1
@@ -33,7 +37,8 @@ for layout in frame noframe; do
 done
 
 status=0
-node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" "$@" || status=1
+node "$here/sites.test.mjs" --frame "$sites/frame" --noframe "$sites/noframe" \
+    --address "$SAMPLE_ADDRESS" "$@" || status=1
 node "$here/wizard.test.mjs" --program "$build/plovik" "$@" || status=1
 node "$here/search.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" "$@" || status=1
 # Context help: the test help with context ids in both layouts, and a real one from the corpus.

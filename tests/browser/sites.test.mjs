@@ -26,6 +26,7 @@ for (const dir of [frameDir, noframeDir]) {
 
 const runner = new Runner();
 const browser = await launch();
+const noScript = await launch({ javaScriptEnabled: false });
 const servers = { frame: await serve(frameDir), noframe: await serve(noframeDir) };
 const roots = {
     file: { frame: pathToFileURL(frameDir).href + '/', noframe: pathToFileURL(noframeDir).href + '/' },
@@ -388,6 +389,51 @@ for (const scheme of ['file', 'http']) {
         } finally { await page.close(); }
     });
 
+    runner.add(`noframe/${scheme}: the tree comes once from its data file and opens at the page's node`, async () => {
+        const server = scheme === 'http' ? servers.noframe : null;
+        const page = await openPage(browser.context, root + 'guide/templates/making.htm');
+        try {
+            const html = fs.readFileSync(path.join(noframeDir, 'guide/templates/making.htm'), 'utf8');
+            assert(!html.includes("class='folder'"), 'the page itself carries the tree');
+            await eventually(() => page.$('#pk-tree li.pk-current'), 'no current node');
+            const current = await page.$eval('#pk-tree li.pk-current > span > a', (a) => a.textContent);
+            assert(current === 'Making your own template', `highlighted: ${current}`);
+            assert(await page.isVisible('#pk-tree li.pk-current > span'), 'the current node is not shown');
+            const inView = await page.$eval('#pk-tree li.pk-current > span', (e) => {
+                const r = e.getBoundingClientRect();
+                return r.top >= 0 && r.bottom <= window.innerHeight;
+            });
+            assert(inView, 'the current node is scrolled out of view');
+            const open = await page.$$eval('#pk-tree li.pk-open > span > a', (as) => as.map((a) => a.textContent));
+            assert(open.includes('Templates'), `opened: ${open}`);
+            if (server) {
+                // Over HTTP the tree is a file of its own, which the browser keeps for the next page.
+                const asked = server.requests.filter((r) => /HelpContent.*\.js$/.test(r)).length;
+                assert(asked >= 1, 'the data file was not asked for over HTTP');
+            }
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
+    runner.add(`noframe/${scheme}: without script the page still shows its place and its neighbours`, async () => {
+        const page = await openPage(noScript.context, root + 'guide/layouts/keyword-index.htm');
+        try {
+            const trail = await page.$$eval('.pk-crumbs li', (lis) => lis.map((li) => li.textContent));
+            assert(trail.join(' > ') === 'Site layouts > Frame layout > Keyword index', `trail: ${trail.join(' > ')}`);
+            assert((await page.textContent('.pk-crumbs [aria-current=page]')) === 'Keyword index', 'the trail does not end at the page');
+            const links = await page.$$eval('.pk-crumbs a', (as) => as.map((a) => a.getAttribute('href')));
+            assert(links.length > 0, 'no ancestor is a link');
+            for (const href of links) {
+                const file = path.resolve(noframeDir, 'guide/layouts', href.replace(/#.*$/, ''));
+                assert(fs.existsSync(file), `trail link ${href} leads nowhere`);
+            }
+            assert(await page.isVisible('.pk-navbar a:has(img[src$="prev.gif"])'), 'no previous link');
+            assert(await page.isVisible('.pk-navbar a:has(img[src$="next.gif"])'), 'no next link');
+            await Promise.all([page.waitForURL(/full-text|search\.htm$/), page.click('.pk-navbar a:has(img[src$="next.gif"]) >> nth=0')]);
+            assertClean(page);
+        } finally { await page.close(); }
+    });
+
     runner.add(`noframe/${scheme}: on a phone the tree is a menu`, async () => {
         const page = await openPage(browser.context, root + 'guide/cli/build.htm', { viewport: { width: 390, height: 780 } });
         try {
@@ -443,6 +489,45 @@ runner.add('both: the contents filter keeps up with typing on 20,000 topics', as
     }
 });
 
+// What a search engine reads: sitemap.xml lists every page once, and each page names the same
+// address as its canonical one and describes itself with its own words.
+runner.add('noframe: sitemap.xml lists every page once and each page is canonical', async () => {
+    const address = typeof args.address === 'string' ? args.address : null;
+    assert(address, 'no --address: the site was built without one');
+    const pages = [];
+    const walk = (dir, rel) => {
+        for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
+            if (e.isDirectory()) walk(path.join(dir, e.name), rel + e.name + '/');
+            else if (/\.html?$/i.test(e.name) && rel + e.name !== 'index.html') pages.push(rel + e.name);
+        }
+    };
+    walk(noframeDir, '');
+    const page = await openPage(browser.context, servers.noframe.url + 'guide/welcome.htm');
+    try {
+        const locs = await page.evaluate(async () => {
+            const text = await (await fetch('/sitemap.xml')).text();
+            const xml = new DOMParser().parseFromString(text, 'application/xml');
+            if (xml.getElementsByTagName('parsererror').length) return null;
+            if (xml.documentElement.namespaceURI !== 'http://www.sitemaps.org/schemas/sitemap/0.9') return null;
+            return Array.from(xml.getElementsByTagNameNS('*', 'loc'), (l) => l.textContent);
+        });
+        assert(locs, 'sitemap.xml is not a valid sitemap');
+        assert(new Set(locs).size === locs.length, 'a page is listed twice');
+        const expected = pages.map((p) => address + p.split('/').map(encodeURIComponent).join('/')).sort();
+        assert(JSON.stringify([...locs].sort()) === JSON.stringify(expected),
+            `sitemap lists ${locs.length} pages, the site has ${pages.length}`);
+        for (const rel of pages) {
+            const html = fs.readFileSync(path.join(noframeDir, rel), 'utf8');
+            const canonical = html.match(/<link rel="canonical" href="([^"]*)">/);
+            assert(canonical && locs.includes(canonical[1]), `${rel} names ${canonical && canonical[1]} as canonical`);
+        }
+        const description = await page.$eval('meta[name=description]', (m) => m.content);
+        const title = await page.title();
+        assert(description.length > 40 && !title.startsWith(description), `description: "${description}"`);
+        assertClean(page);
+    } finally { await page.close(); }
+});
+
 runner.add('both: no request leaves the site', async () => {
     for (const [name, s] of Object.entries(servers)) {
         const page = await openPage(browser.context, s.url + (name === 'frame' ? 'index.html' : 'guide/welcome.htm'));
@@ -464,4 +549,5 @@ runner.add('both: every local link of every page resolves', async () => {
 const ok = await runner.run(typeof args.only === 'string' ? args.only : '');
 await Promise.all(Object.values(servers).map((s) => s.close()));
 await browser.close();
+await noScript.close();
 process.exit(ok ? 0 : 1);

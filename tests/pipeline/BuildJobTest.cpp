@@ -149,6 +149,7 @@ TEST_F(BuildJobTest, ValidationRefusesInOrderAndStartsNothing) {
          kMsgChmMissing},
         {[](ProjectSettings& s) { s.outputpath.clear(); }, kMsgSelectOutput},
         {[](ProjectSettings& s) { s.outputpath += "/none"; }, kMsgOutputMissing},
+        {[](ProjectSettings& s) { s.baseurl = "javascript:alert(1)"; }, kMsgBadBaseUrl},
         {[](ProjectSettings& s) { s.selectedtemplate = 5; }, kMsgNoTemplate},
     };
     for (const Case& c : cases) {

@@ -92,6 +92,7 @@ TEST(ProjectFile, EveryTextRoundTripsExactly) {
     s.version = 1;
     s.chmfile = "/home/me/My Help/a=b;c.chm";
     s.title = "  padded title\t";
+    s.baseurl = "https://example.org/help/";
     s.htmlheader = std::string(1000, 'h');
     s.htmlfooter = "<p>line one</p>\r\n<p>line \"two\"</p>\n\tC:\\path\\n;x=y  ";
     s.delhtmlheader = "\"quoted\"";

@@ -43,12 +43,13 @@ TEST_P(SiteIntegrity, EveryHelpGivesAWorkingSite) {
     setDiagnosticSink(&silentSink());
     const int layout = GetParam();
     const std::regex placeholder(
-        R"(\{(tree|header|footor|nav_bar|rel_topics|treeid|root_url|frame_content_file|index_link|search_link|content|metatitle)\}|\[#(title|charset|content_tree|tree_ids)#\])");
+        R"(\{(tree|header|footor|nav_bar|rel_topics|treeid|root_url|frame_content_file|index_link|search_link|content|metatitle|tree_data|breadcrumbs|canonical|description)\}|\[#(title|charset|content_tree|tree_ids)#\])");
     const std::regex refresh(R"(http-equiv\s*=\s*"?refresh"?[^>]*url\s*=\s*([^"\s>]+))",
                              std::regex::icase);
     int built = 0;
     for (const fs::path& chm : helps()) {
-        // The no-frame site of the biggest help runs to a gigabyte; others check it.
+        // The biggest help's no-frame build is left to the browser's corpus test, to keep this
+        // one short on a small machine.
         if (layout == 1 && fs::file_size(chm) > 2'000'000)
             continue;
         SCOPED_TRACE(chm.filename().string());

@@ -6,6 +6,11 @@
  * this script opens and closes them (mouse, keyboard, initTree), highlights the topic being shown
  * with its ancestors opened, and filters the tree as one types.
  *
+ * No-frame pages may instead leave the list empty and load the contents once per site as data:
+ * `pkTreeData` holds one [id, depth, name, link] entry per node in document order (a fifth member
+ * 1 for a link that leads out of the site), `pkRoot` leads from the page to the site's root. The
+ * same markup is then made here, so that everything below works on it alike.
+ *
  * Work is done lazily, per item touched, so a tree of twenty thousand items costs nothing on load.
  */
 (function () {
@@ -13,6 +18,60 @@
 
     var tree = document.getElementById('pk-tree');
     if (!tree) return;
+    if (!tree.firstElementChild && Array.isArray(window.pkTreeData)) {
+        render(window.pkTreeData);
+        addTools();
+    }
+
+    // Pages that load the tree as data leave its filter out too, since it does nothing without
+    // script and would weigh on every page.
+    function addTools() {
+        if (!document.getElementById('pk-treefilter')) {
+            tree.insertAdjacentHTML('beforebegin', '<div class="pk-treetools">' +
+                '<label class="pk-sr" for="pk-treefilter">Filter the contents</label>' +
+                '<input id="pk-treefilter" class="pk-field" type="search" placeholder="Filter contents" autocomplete="off" spellcheck="false">' +
+                '<button type="button" class="pk-button pk-collapse" id="pk-collapse" title="Collapse all"><span aria-hidden="true" class="pk-collapse-icon"></span><span class="pk-sr">Collapse all</span></button>' +
+                '</div>');
+        }
+        if (!document.getElementById('pk-treeempty')) {
+            tree.insertAdjacentHTML('afterend', '<p id="pk-treeempty" class="pk-status" hidden>No heading matches.</p>');
+        }
+    }
+
+    // The names and links are the help's text: escaped, they stay text whatever they hold.
+    function escaped(text) {
+        return /[&<>"']/.test(text) ? text.replace(/&/g, '&amp;').replace(/</g, '&lt;')
+            .replace(/>/g, '&gt;').replace(/"/g, '&quot;').replace(/'/g, '&#39;') : text;
+    }
+    function render(data) {
+        var root = typeof window.pkRoot === 'string' ? window.pkRoot : '';
+        var out = [];
+        var open = 0;
+        for (var i = 0; i < data.length; i++) {
+            var e = data[i];
+            if (!Array.isArray(e)) continue;
+            var id = e[0] | 0;
+            var depth = Math.min(Math.max(e[1] | 0, 0), open);
+            for (; open > depth; open--) out.push('</ul></li>');
+            var next = data[i + 1];
+            var folder = Array.isArray(next) && (next[1] | 0) > depth;
+            var name = escaped(String(e[2]));
+            var link = typeof e[3] === 'string' ? e[3] : '';
+            if (/^[\s\u0000-\u001f]*(javascript|vbscript|data):/i.test(link)) link = '';
+            var a = link ?
+                "<a href='" + escaped(e[4] === 1 ? link : root + link) + "' target='_self'>" :
+                '<a onclick="initTree(' + id + ');" target=\'_self\'>';
+            if (folder) {
+                out.push('<li id="li_' + id + '"><span class=\'folder\' id=\'span_' + id + "'>" + a +
+                    name + '</a></span><ul>');
+                open++;
+            } else {
+                out.push("<li><span class='file' id='span_" + id + "'>" + a + name + '</a></span></li>');
+            }
+        }
+        for (; open > 0; open--) out.push('</ul></li>');
+        tree.innerHTML = out.join('');
+    }
 
     var bridge = typeof PlovikBridge !== 'undefined' ? PlovikBridge : null;
     var filterBox = document.getElementById('pk-treefilter');

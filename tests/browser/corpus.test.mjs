@@ -54,7 +54,9 @@ function contentsNames(help) {
     const hhc = fs.readdirSync(raw).find((f) => /\.hhc$/i.test(f));
     let bytes = fs.readFileSync(path.join(raw, hhc));
     if (bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) bytes = bytes.subarray(3);
-    const text = new TextDecoder(isUtf8(bytes) ? 'utf-8' : help.encoding).decode(bytes);
+    let text = new TextDecoder(isUtf8(bytes) ? 'utf-8' : help.encoding).decode(bytes);
+    // Entries in comments are not entries: the help viewer shows none of them.
+    text = text.replace(/<!--[\s\S]*?-->/g, '');
     const names = [];
     for (const block of text.match(/<object[^>]*text\/sitemap[^>]*>[\s\S]*?<\/object>/gi) || []) {
         const m = /<param\s+name\s*=\s*"name"\s+value\s*=\s*"([^"]*)"/i.exec(block);

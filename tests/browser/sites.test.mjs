@@ -498,7 +498,8 @@ runner.add('noframe: sitemap.xml lists every page once and each page is canonica
     const walk = (dir, rel) => {
         for (const e of fs.readdirSync(dir, { withFileTypes: true })) {
             if (e.isDirectory()) walk(path.join(dir, e.name), rel + e.name + '/');
-            else if (/\.html?$/i.test(e.name) && rel + e.name !== 'index.html') pages.push(rel + e.name);
+            // The site's own index and search pages hold no topic: they are not for search engines.
+            else if (/\.html?$/i.test(e.name) && !['index.html', 'HelpIndex.html', 'HelpSearch.html'].includes(rel + e.name)) pages.push(rel + e.name);
         }
     };
     walk(noframeDir, '');

@@ -16,12 +16,12 @@ cp tests/data/*.chm "$work/chm/"
 build-fuzz/fuzz/FuzzChm -max_total_time=20 -rss_limit_mb=2048 "$work/chm" "${seeds[@]}" 2>&1 | tail -3
 build-fuzz/fuzz/FuzzLzx -max_total_time=20 -rss_limit_mb=2048 "$work/lzx" 2>&1 | tail -3
 cp examples/*.hhc examples/*.hhk "$work/sitemap/"
-build-fuzz/fuzz/FuzzSitemap -max_total_time=20 -rss_limit_mb=2048 "$work/sitemap" 2>&1 | tail -3
+build-fuzz/fuzz/FuzzSitemap -dict=fuzz/markup.dict -max_total_time=20 -rss_limit_mb=2048 "$work/sitemap" 2>&1 | tail -3
 n=0
 while IFS= read -r -d '' page; do
     cp "$page" "$work/page/$((n++)).htm"  # the guide's folders repeat page names
 done < <(find examples/guide -name "*.htm*" -print0)
-build-fuzz/fuzz/FuzzPage -max_total_time=20 -rss_limit_mb=2048 -max_len=65536 "$work/page" 2>&1 | tail -3
+build-fuzz/fuzz/FuzzPage -dict=fuzz/markup.dict -max_total_time=20 -rss_limit_mb=2048 -max_len=65536 "$work/page" 2>&1 | tail -3
 cp examples/*.zarn "$work/project/"
 build-fuzz/fuzz/FuzzProject -max_total_time=20 -rss_limit_mb=2048 "$work/project" 2>&1 | tail -3
 echo "Fuzzing found nothing"

@@ -47,6 +47,8 @@ node "$here/context.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data"
 # What the build adds to a topic against topics that pin and scroll their own content.
 node "$here/layout.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" \
     --corpus "${PLOVIK_CORPUS:-$repo/../shared/corpus}" "$@" || status=1
+# A help whose strings carry script: none of it may run on any page of either site.
+node "$here/hostile.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" "$@" || status=1
 # Two helps that link into each other, built as one library.
 node "$here/library.test.mjs" --plovik "$build/plovik" --data "$repo/tests/data" "$@" || status=1
 # Real helps in other code pages, from the shared corpus when it is there (PLOVIK_CORPUS points

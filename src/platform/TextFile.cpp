@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+
+#include "platform/OutputFolder.h"
 
 namespace plovik {
 
@@ -94,13 +98,66 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& path, st
     return bytes;
 }
 
-bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes) {
+namespace {
+
+bool writeInPlace(const std::filesystem::path& path, std::string_view bytes) {
     FilePtr file(std::fopen(path.c_str(), "wb"));
     if (!file)
         return false;
     if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
         return false;
     return std::fclose(file.release()) == 0;
+}
+
+}  // namespace
+
+bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes) {
+    // A device or a pipe named as the file (a report sent to /dev/stdout) is written as it is.
+    struct stat old {};
+    const bool exists = ::lstat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+        return writeInPlace(path, bytes);
+
+    // Otherwise the bytes go to a new file beside it, renamed over the name once they are all
+    // written: a full disk or a stop leaves the old file whole, and a link at the name is
+    // replaced, never written through.
+    static std::atomic<unsigned> counter{0};
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = folder / (std::string(OutputFolder::kTemporaryPrefix) +
+                              std::to_string(::getpid()) + "-w" + std::to_string(counter++));
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        // A folder we may not add to may still hold a file we may write.
+        return (errno == EACCES || errno == EPERM) && writeInPlace(path, bytes);
+    if (exists && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);  // the umask must not narrow what the file had
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    bool ok = true;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string fromTextMode(std::string_view raw) {

@@ -22,7 +22,9 @@ std::optional<std::string> readBinaryFile(const std::filesystem::path& path);
 // is a file longer than `maxBytes`. On refusal, `whyNot` (when given) says why in a few words.
 std::optional<std::string> readRegularFile(const std::filesystem::path& path, std::size_t maxBytes,
                                            std::string* whyNot = nullptr);
-// Creates or truncates the file and writes the bytes with one write; false when that fails.
+// Writes the file afresh under a temporary name beside it and renames that over the name, so a
+// failure leaves the old file whole and a link at the name is replaced, not written through (a
+// device or a pipe is written as it is); false when that fails.
 bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes);
 
 // CR LF -> LF; every other byte (a lone CR included) stays.

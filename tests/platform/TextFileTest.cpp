@@ -27,6 +27,34 @@ TEST(TextFile, RoundTripsBytesIncludingNul) {
     EXPECT_FALSE(writeBinaryFile(dir.path() / "no/such/folder", "x"));
 }
 
+// A generated file replaces what had its name whole or not at all: a link there is replaced, not
+// written through, the old file's permissions stay, and a write that cannot finish leaves the
+// old bytes and no temporary file.
+TEST(TextFile, WritingReplacesTheFileWholeAndNeverThroughALink) {
+    test::TempDir dir;
+    const auto outside = dir.path() / "outside.txt";
+    writeBinaryFile(outside, "theirs");
+    const auto link = dir.path() / "page.html";
+    std::filesystem::create_symlink(outside, link);
+    ASSERT_TRUE(writeBinaryFile(link, "ours"));
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(readTextFile(outside), "theirs");
+    EXPECT_EQ(readTextFile(link), "ours");
+
+    std::filesystem::permissions(
+        link, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(writeBinaryFile(link, "again"));
+    EXPECT_EQ(std::filesystem::status(link).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    EXPECT_FALSE(writeBinaryFile(dir.path() / "missing" / "x.html", "x"));
+    std::size_t left = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        left += e.path().filename().string().starts_with(".plovik-tmp-");
+    EXPECT_EQ(left, 0u);
+    EXPECT_TRUE(writeBinaryFile("/dev/null", "to a device as it is"));
+}
+
 TEST(FileSystem, CopyFolderCreatesMissingFoldersAndReplacesFiles) {
     test::TempDir dir;
     test::writeFile(dir.path() / "from/a.txt", "new");

@@ -19,33 +19,6 @@ bool keptInPath(char c) {
            std::string_view("-._~/!$()*,;=:@").find(c) != std::string_view::npos;
 }
 
-std::string escapeXml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 // Elements whose text says nothing about the topic, or only its title again.
 bool isSkippedElement(std::string_view name) {
     static const char* const kSkipped[] = {"head", "script",   "style",  "title",    "noscript",
@@ -204,7 +177,7 @@ std::string sitemapXml(std::string_view baseUrl, const std::vector<std::string>&
     for (const std::string& page : pages) {
         if (!listed.insert(page).second)
             continue;
-        xml += "<url><loc>" + escapeXml(pageAddress(baseUrl, page)) + "</loc></url>\n";
+        xml += "<url><loc>" + escapeHtml(pageAddress(baseUrl, page)) + "</loc></url>\n";
     }
     xml += "</urlset>\n";
     return xml;

@@ -128,24 +128,6 @@ constexpr std::string_view kLatinFolds =
     "nnnnnnnnnoooooo**rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
 static_assert(kLatinFolds.size() == 0x180 - 0xC0);
 
-void appendCodePoint(long cp, std::string& out) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 }  // namespace
 
 void appendFoldedCharacter(long cp, std::string& out) {
@@ -166,16 +148,16 @@ void appendFoldedCharacter(long cp, std::string& out) {
         } else if (cp == 0x152 || cp == 0x153) {
             out += "oe";
         } else {
-            appendCodePoint(cp, out);  // the multiplication and division signs
+            appendUtf8(out, static_cast<char32_t>(cp));  // the multiplication and division signs
         }
     } else if (cp >= 0x300 && cp <= 0x36F) {
         // A combining accent: the letter before it stays as it is.
     } else if ((cp >= 0x391 && cp <= 0x3A9 && cp != 0x3A2) || (cp >= 0x410 && cp <= 0x42F)) {
-        appendCodePoint(cp + 0x20, out);
+        appendUtf8(out, static_cast<char32_t>(cp + 0x20));
     } else if (cp >= 0x400 && cp <= 0x40F) {
-        appendCodePoint(cp + 0x50, out);
+        appendUtf8(out, static_cast<char32_t>(cp + 0x50));
     } else if (cp >= 0) {
-        appendCodePoint(cp, out);
+        appendUtf8(out, static_cast<char32_t>(cp));
     }
 }
 

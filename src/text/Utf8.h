@@ -26,6 +26,8 @@ struct Utf8Char {
     std::size_t length;
 };
 Utf8Char decodeUtf8At(std::string_view text, std::size_t at);
+// Appends the code point `cp` (at most U+10FFFF) as UTF-8.
+void appendUtf8(std::string& out, char32_t cp);
 inline bool isValidUtf8(std::string_view bytes) {
     return scanUtf8(bytes).valid;
 }

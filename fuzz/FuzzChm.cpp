@@ -3,15 +3,17 @@
 // from the reset point at or before each object). Then hands the compressed section's objects
 // their bytes in one pass, which must answer each object once, with bytes of its length, and
 // streams them to a reader that asks in directory order, within a small limit of bytes held. Then
-// reads the help's context map, as a build and `plovik list --context` do. The same bytes go
-// to the map's parsers directly, split into an #IVB and a #STRINGS, so that their checks are
-// reached without a well-formed container around them.
+// reads the help's context map, as a build and `plovik list --context` do, and its contents in
+// binary form, as a build of a help without a .hhc does. The same bytes go to the parsers of the
+// map (split into an #IVB and a #STRINGS) and of the binary contents (cut into its five objects)
+// directly, so that their checks are reached without a well-formed container around them.
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
+#include "chm/BinaryContents.h"
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "chm/ContextMap.h"
@@ -55,6 +57,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t split = size < 2 ? 0 : data[0] % size;
         parseContextMap(input.substr(0, split), input.substr(split), map);
         (void)parseContextNames(input);
+        // The binary contents' five objects, cut out of the input at points its first bytes give.
+        std::string_view parts[5];
+        std::string_view rest = input;
+        for (int k = 0; k < 4; ++k) {
+            const std::size_t cut =
+                static_cast<std::size_t>(k) < size ? data[k] % (rest.size() + 1) : 0;
+            parts[k] = rest.substr(0, cut);
+            rest.remove_prefix(cut);
+        }
+        parts[4] = rest;
+        std::vector<BinaryContentsEntry> entries;
+        parseBinaryContents({parts[0], parts[1], parts[2], parts[3], parts[4]}, entries);
     }
     auto chm = openChm(memorySource(input));
     if (!chm)
@@ -69,6 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 total += static_cast<unsigned char>(c);
         }
     }
+    std::vector<BinaryContentsEntry> contents;
+    readBinaryContents(*chm, contents);
+    for (const BinaryContentsEntry& entry : contents)
+        total += entry.name.size() + entry.local.size();
     ContextMap map;
     readContextMap(*chm, map);
     for (const ContextEntry& entry : map.entries)

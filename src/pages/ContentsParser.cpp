@@ -98,6 +98,21 @@ void assignParents(std::vector<SitemapNode>& nodes) {
     }
 }
 
+// The local of the first node that has one: the page the help opens with.
+std::string firstLocal(const std::vector<SitemapNode>& nodes) {
+    for (const SitemapNode& n : nodes)
+        if (!n.local.empty())
+            return n.local;
+    return {};
+}
+
+// The file name of a local, without its folders, query or fragment.
+std::string_view fileNameOfLocal(std::string_view local) {
+    local = local.substr(0, local.find_first_of("#?"));
+    const std::size_t slash = local.rfind('/');
+    return slash == std::string_view::npos ? local : local.substr(slash + 1);
+}
+
 }  // namespace
 
 bool TableOfContents::ParseContentsFile(const std::filesystem::path& contentsPath,
@@ -170,12 +185,30 @@ void TableOfContents::ParseContentsText(std::string_view hhcText, std::string_vi
     }
 
     assignParents(nodes);
-    for (const SitemapNode& n : nodes) {
-        if (!n.local.empty()) {
-            startPage = n.local;
-            break;
-        }
+    startPage = firstLocal(nodes);
+}
+
+void TableOfContents::ParseBinaryContents(const std::vector<BinaryContentsEntry>& entries,
+                                          std::string_view chmPath) {
+    chmFileName = fileNamePart(chmPath);
+    nodes.clear();
+    startPage.clear();
+    int nextId = 0;
+    for (const BinaryContentsEntry& entry : entries) {
+        SitemapNode node;
+        node.level = entry.level;
+        if (!normaliseLocal(sitemapText(entry.local), chmFileName, libraryChmFileNames, {},
+                            node.local))
+            continue;
+        node.name = cutUtf8(sitemapText(entry.name), kSitemapNameWidth);
+        // The compiler keeps a page's title there; a topic without one is named by its file.
+        if (node.name.empty())
+            node.name = cutUtf8(fileNameOfLocal(node.local), kSitemapNameWidth);
+        node.id = nextId++;
+        nodes.push_back(std::move(node));
     }
+    assignParents(nodes);
+    startPage = firstLocal(nodes);
 }
 
 bool TableOfContents::GetStartPage(std::string* out) {

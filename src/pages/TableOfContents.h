@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "chm/BinaryContents.h"
 #include "pages/IndexEntry.h"
 #include "pages/SitemapNode.h"
 
@@ -34,7 +35,11 @@ public:
     // The same on text already read in text mode; replaces whatever the table held.
     void ParseContentsText(std::string_view hhcText, std::string_view chmPath,
                            std::string_view contentsFolder = {});
-    // For a help without a contents file: its pages (relative to `outputFolder`, in directory
+    // For a help whose contents are stored only in binary form: its entries, in document order,
+    // read like the .hhc's objects (texts with references, links relative to the help's root).
+    void ParseBinaryContents(const std::vector<BinaryContentsEntry>& entries,
+                             std::string_view chmPath);
+    // For a help without any contents: its pages (relative to `outputFolder`, in directory
     // order) as entries named by their titles, under an entry for each folder, folders and pages
     // in the order they first come. The start page is `defaultTopic` (the help's own, as its
     // #SYSTEM names it) when that is one of the pages, else the first page. Replaces whatever

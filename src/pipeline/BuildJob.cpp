@@ -229,6 +229,8 @@ BuildJob::Ending BuildJob::runStages() {
         indexFileName = std::move(help.indexFileName);
         fileList_ = std::move(help.fileList);
         defaultTopic = std::move(help.defaultTopic);
+        binaryContents = std::move(help.binaryContents);
+        binaryContentsRead = std::move(help.binaryContentsRead);
         if (!summary.stopped && fileList_.empty())
             return fail(summary.failed > 0
                             ? "none of the " + std::to_string(summary.failed) +
@@ -253,20 +255,30 @@ BuildJob::Ending BuildJob::runStages() {
 
     TableOfContents toc;
     std::string firstTopic;
-    if (!contentsFileName.empty() || !pageList.empty()) {
+    if (!contentsFileName.empty() || !binaryContents.empty() || !pageList.empty()) {
         stage(BuildStage::ContentsTree, 0);
+        for (const LibraryHelp& other : library)
+            toc.libraryChmFileNames.push_back(other.chmFileName);
         if (!contentsFileName.empty()) {
             log("\r\n\r\nbuild content tree......", 0);
-            for (const LibraryHelp& other : library)
-                toc.libraryChmFileNames.push_back(other.chmFileName);
             toc.ParseContentsFile(outputFolder + contentsFileName, chmPath,
                                   folderOf(contentsFileName));
             if (repair)
                 repair->repairContents(toc.nodes, toc.startPage, contentsFileName);
+        } else if (!binaryContents.empty()) {
+            // Microsoft's compiler often keeps the contents only in this form.
+            log("\r\n\r\nbuild content tree from the binary contents......", 0);
+            if (binaryContentsRead.grade == Grade::Warning)
+                log("\r\n   #TOCIDX: " + binaryContentsRead.reason + "\r\n", 0);
+            toc.ParseBinaryContents(binaryContents, chmPath);
+            if (repair)
+                repair->repairContents(toc.nodes, toc.startPage, "#TOCIDX");
         } else {
             // Without a contents file the help still needs a tree and a first topic: its pages,
             // named by their titles.
             log("\r\n\r\nbuild content tree from the pages......", 0);
+            if (!binaryContentsRead)
+                log("\r\n   " + binaryContentsRead.reason + "\r\n", 0);
             toc.BuildFromPages(pageList, outputFolder, defaultTopic);
         }
         toc.WriteContentsPage(traits.treeLayout, templateFolder + "HelpContent.tpl",

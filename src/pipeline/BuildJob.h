@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "chm/BinaryContents.h"
 #include "pages/Layouts.h"
 #include "pages/LinkRepair.h"
 #include "pages/PageOptions.h"
@@ -188,9 +189,11 @@ private:
     bool stoppedThisRun_ = false;
     BuildStage stage_ = BuildStage::Extraction;
     BuildResult result_;
-    std::vector<std::string> fileList_;  // every file written, for the link repair
-    std::string defaultTopic;            // the help's own first page, from its #SYSTEM
-    std::string contentsPage_;           // the generated contents page's name
+    std::vector<std::string> fileList_;               // every file written, for the link repair
+    std::string defaultTopic;                         // the help's own first page, from its #SYSTEM
+    std::vector<BinaryContentsEntry> binaryContents;  // when it stores no .hhc
+    Outcome binaryContentsRead;
+    std::string contentsPage_;  // the generated contents page's name
     std::atomic<bool> workerActive_{false};
     std::thread worker_;
 };

@@ -1,5 +1,6 @@
 #include "pipeline/ExtractionStage.h"
 
+#include "chm/ChmFile.h"
 #include "chm/SystemLanguage.h"
 #include "pages/Progress.h"
 #include "text/AsciiCase.h"
@@ -30,6 +31,23 @@ void ExtractionStage::opened(ChmFile& chm) {
     // The topic is a stored name, so it is in the code page the names are converted from.
     if (utf8_ && !help_.defaultTopic.empty())
         help_.defaultTopic = std::string(utf8_->name("/" + help_.defaultTopic)).substr(1);
+    readBinaryContentsOf(chm);
+}
+
+// Read while the help is open, before its files are written: the later stages see only files.
+void ExtractionStage::readBinaryContentsOf(ChmFile& chm) {
+    for (const ChmEntry& entry : chm.entries)
+        if (!entry.isFolder() && equalsIgnoreAsciiCase(extensionOf(entry.name), ".hhc"))
+            return;
+    if (!hasBinaryContents(chm))
+        return;
+    help_.binaryContentsRead = readBinaryContents(chm, help_.binaryContents);
+    if (!utf8_)
+        return;
+    for (BinaryContentsEntry& entry : help_.binaryContents) {
+        entry.name = utf8_->text(entry.name);
+        entry.local = utf8_->text(entry.local);
+    }
 }
 
 bool ExtractionStage::stopRequested() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "chm/BinaryContents.h"
 #include "chm/Extraction.h"
 #include "pipeline/HelpTextToUtf8.h"
 
@@ -23,6 +24,10 @@ struct ExtractedHelp {
     std::string indexFileName;          // the .hhk, or empty
     std::vector<std::string> fileList;  // every file written
     std::string defaultTopic;           // the page the help opens with, as its #SYSTEM names it
+    // For a help that stores no .hhc: its contents in binary form, texts and links converted as
+    // the .hhc's would be; `binaryContentsRead` says how reading them went.
+    std::vector<BinaryContentsEntry> binaryContents;
+    Outcome binaryContentsRead;
 };
 
 class ExtractionStage : public ExtractionSink {
@@ -51,6 +56,7 @@ public:
 
 private:
     void noteWritten(std::string_view relative);
+    void readBinaryContentsOf(ChmFile& chm);
 
     Progress& progress_;
     bool convertCharset_;

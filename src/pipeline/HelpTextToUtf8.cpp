@@ -58,4 +58,9 @@ std::string_view HelpTextToUtf8::content(std::string_view relative, std::string_
     return content_;
 }
 
+std::string_view HelpTextToUtf8::text(std::string_view bytes) {
+    return converter_.convertSitemap(bytes, content_).converted ? std::string_view(content_)
+                                                                : bytes;
+}
+
 }  // namespace plovik

@@ -37,6 +37,10 @@ public:
     std::string_view content(std::string_view relative, std::string_view bytes,
                              std::size_t& undecodable);
 
+    // A text out of the help's binary objects, read as a sitemap's text is: UTF-8 when it is
+    // well-formed UTF-8, else the code page's. The view stays valid until the next call.
+    std::string_view text(std::string_view bytes);
+
     const ConversionCounts& counts() const { return counts_; }
 
 private:

@@ -81,20 +81,32 @@ TEST(CompiledHelps, UnpackToTheirSourcesByteForByte) {
                 if (project.options.count(sitemap))
                     sources.insert(project.options.at(sitemap));
             }
+            // make.sh renames some stored files after compiling: they are found under the new
+            // name, with their sources' bytes.
+            std::map<std::string, std::string> renamed;
+            {
+                std::ifstream in(folder.path() / "rename-stored");
+                std::string from, to;
+                while (in >> from >> to)
+                    renamed[from] = to;
+            }
             TempDir out;
             auto run = runExtraction(chm.string(), out.folder());
             ASSERT_TRUE(run->result());
             EXPECT_EQ(run->count(false), 0u);
+            std::set<std::string> stored;
             for (const std::string& name : sources) {
-                EXPECT_EQ(readFile(out.path() / name), readFile(folder.path() / name))
+                const std::string storedName = renamed.count(name) ? renamed[name] : name;
+                stored.insert(storedName);
+                EXPECT_EQ(readFile(out.path() / storedName), readFile(folder.path() / name))
                     << name << " differs from its source: is the .chm stale?";
             }
             // chmcmd adds a note of its own; nothing else may appear.
             for (const std::string& name : filesBelow(out.path()))
-                EXPECT_TRUE(sources.count(name) || name == "_#_README_#_") << name;
+                EXPECT_TRUE(stored.count(name) || name == "_#_README_#_") << name;
         }
     }
-    EXPECT_EQ(projects, 10);
+    EXPECT_EQ(projects, 11);
 }
 
 // What the context-ids help is for: the tables that map an application's numbers to topics.

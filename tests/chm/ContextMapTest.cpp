@@ -9,16 +9,12 @@
 #include "chm/ChmFile.h"
 #include "chm/ContextMap.h"
 #include "support/Corpus.h"
+#include "support/LittleEndian.h"
 #include "support/TempDir.h"
 #include "support/chm/ChmWriter.h"
 
 namespace plovik::test {
 namespace {
-
-void putLe32(std::string& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 // "#IVB" bytes for (id, offset) pairs, with its length field as written or as given.
 std::string ivbOf(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs,

@@ -34,6 +34,18 @@ for name in "${names[@]}"; do
             status=1
             continue
         fi
+        # rename-stored: "OLD NEW" lines, names of equal length, renamed in the compiled file's
+        # directory (and wherever else the name is stored uncompressed). It makes helps that
+        # chmcmd cannot: one whose contents exist only in binary form, as Microsoft's compiler
+        # writes them with "Binary TOC=Yes".
+        if [ -f "$here/$name/rename-stored" ]; then
+            while read -r from to; do
+                [ -n "$from" ] || continue
+                [ ${#from} -eq ${#to} ] || { echo "$name: $from and $to differ in length" >&2; exit 1; }
+                FROM="$from" TO="$to" perl -0777 -pi -e 's/\Q$ENV{FROM}\E/$ENV{TO}/g' \
+                    "$scratch/$name/$project.chm"
+            done <"$here/$name/rename-stored"
+        fi
         mv "$scratch/$name/$project.chm" "$data/$project.chm"
         echo "$data/$project.chm: $(stat -c %s "$data/$project.chm") bytes"
     done

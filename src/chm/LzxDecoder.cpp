@@ -40,6 +40,9 @@ constexpr std::uint64_t kE8Frames = 32768;  // E8 translation stops 1 GiB into a
 // Zero bytes kept after the last stream byte: a run that starts within the input plus one word
 // cannot read past them.
 constexpr std::size_t kInputTail = kLzxInputAhead + 16;
+// Bytes of input behind its position that the bit reader may still hold (eight), with room to
+// spare.
+constexpr std::size_t kBitReaderBytes = 16;
 constexpr std::size_t kInputBufferSize = kLzxInputChunk + kInputTail;
 static_assert(kLzxInputAhead >= kLzxRunBytes * 53 / 8 + 4096,
               "a run's input (and a block header's) must fit in what is kept buffered");
@@ -120,10 +123,14 @@ void copyStreamBytes(const std::uint8_t* buf, std::size_t from, std::uint8_t* to
         to[i] = buf[from ^ 1];
 }
 
-// Moves the unread input to the front of the buffer and reads the next chunk after it.
+// Moves the unread input to the front of the buffer and reads the next chunk after it. The bit
+// reader may still hold up to eight bytes before its position, and an uncompressed block's
+// header is found from those bits, so the bytes they came from stay in the buffer too.
 void refillInput(LzxDecoder& d) {
     std::uint8_t* const buf = d.inBuf.get();
-    const std::size_t keep = std::min(d.inPos, d.inFill) & ~std::size_t{1};
+    const std::size_t read = std::min(d.inPos, d.inFill);
+    const std::size_t keep =
+        (read > kBitReaderBytes ? read - kBitReaderBytes : 0) & ~std::size_t{1};
     std::memmove(buf, buf + keep, d.inFill - keep);
     d.inBase += keep;
     d.inFill -= keep;
@@ -355,6 +362,14 @@ bool readBlockHeader(LzxDecoder& d) {
             const std::uint64_t consumed = (d.inBase + bits.pos) * 8 - bits.count;
             const std::uint64_t bytePos = (consumed + 16 - consumed % 16) / 8;
             const std::uint64_t end = streamEnd(d);
+            if (bytePos < d.inBase) {
+                // Bytes the buffer no longer holds: only a broken stream can lead here.
+                ok = fail(d, LzxStatus::dataError, kLineRawOverrun,
+                          format("uncompressed block header at input byte %llu lies before the "
+                                 "buffered input at %llu",
+                                 ull(bytePos), ull(d.inBase)));
+                break;
+            }
             if (bytePos > end || end - bytePos < 12) {
                 ok = fail(d, LzxStatus::truncated, kLineRawOverrun,
                           format("uncompressed block header at input byte %llu runs past the "

@@ -166,6 +166,37 @@ TEST(LzxDecoder, UncompressedBlockAfterAlignedBits) {
     }
 }
 
+// Uncompressed blocks all through a stream several input buffers long: some header is read just
+// after the buffer has been refilled, while the bit reader still holds bits of the bytes before
+// the refill. The header's padding is found from those bits, so those bytes must still be there.
+TEST(LzxDecoder, UncompressedBlocksAcrossInputRefills) {
+    std::mt19937 rng(11);
+    std::vector<LzxBlock> script;
+    std::size_t size = 0;
+    for (unsigned i = 0; size < 900'000; ++i) {
+        const std::size_t lead = 1 + rng() % 3000;
+        const std::size_t raw = 1 + rng() % 200;
+        // Each verbatim block begins by repeating the offset the raw block before it set.
+        auto verbatim = block(LzxBlockType::Verbatim);
+        if (i > 0)
+            verbatim.tokens.push_back(LzxToken::repeat(3, 0));
+        append(verbatim.tokens, lzxLiterals(noise(lead, i)));
+        script.push_back(verbatim);
+        auto rawBlock = block(LzxBlockType::Uncompressed, lzxLiterals(noise(raw, i + 7)));
+        rawBlock.repeatedOffsets = std::array<std::uint32_t, 3>{1 + i % 500, 2, 3};
+        script.push_back(rawBlock);
+        size += lead + raw + 3;
+    }
+    LzxOptions options;
+    options.windowBits = 21;
+    options.resetIntervalFrames = 64;
+    const LzxStream s = encodeLzx(script, options);
+    ASSERT_TRUE(s.ok) << s.error;
+    const Streamed all = stream(s.compressed, 21, 64 * kLzxFrameSize, s.decoded.size());
+    EXPECT_TRUE(all.result.ok()) << all.result.reason();
+    EXPECT_TRUE(all.bytes == s.decoded);
+}
+
 // A 32 KiB window resetting every frame: blocks end exactly where the window fills, and the
 // decoder must reset there.
 TEST(LzxDecoder, WindowFillsExactlyAtABlockBoundary) {

@@ -91,20 +91,29 @@ export function makeSite(folder, sample, layout, shape, nodes) {
     return file;
 }
 
-// For each prefix of `query` in turn (the first keystroke first), then for clearing the box:
-// `first`, the milliseconds from the keystroke to the first frame drawn after the filter has
-// run (what the reader waits for), and `settled`, to the first frame after which the tree's
-// classes stop changing (the same unless the filter spreads its work over frames).
-export async function timeKeystrokes(page, query) {
-    return page.evaluate(async (q) => {
+// The filter box's text at each step of a run: a few keystrokes, a deletion and clearing the box,
+// then a query that matches nothing and one that matches every topic, each followed by clearing.
+// Each is a step the filter once took seconds for on a big contents.
+export const STEPS = [
+    ['1st key', 'c'], ['2nd key', 'ca'], ['3rd key', 'can'], ['delete', 'ca'], ['clear', ''],
+    ['no match', 'zqx'], ['clear', ''], ['all match', 'topic'], ['clear', ''],
+];
+
+// For each text of `texts` in turn, put into the filter box as typing would: `first`, the
+// milliseconds from the keystroke to the first frame drawn after the filter has run (what the
+// reader waits for), and `settled`, to the first frame after which the tree's classes stop
+// changing (the same unless the filter spreads its work over frames).
+export async function timeTexts(page, texts) {
+    return page.evaluate(async (all) => {
         const box = document.getElementById('pk-treefilter');
         const tree = document.getElementById('pk-tree');
         const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
         let changed = false;
-        new MutationObserver(() => { changed = true; }).observe(tree, { attributes: true, subtree: true, attributeFilter: ['class'] });
+        const watch = new MutationObserver(() => { changed = true; });
+        watch.observe(tree, { attributes: true, subtree: true, attributeFilter: ['class', 'hidden'] });
         const first = [];
         const settled = [];
-        for (const text of [...Array.from(q, (_, i) => q.slice(0, i + 1)), '']) {
+        for (const text of all) {
             await frame();
             const start = performance.now();
             box.value = text;
@@ -112,15 +121,24 @@ export async function timeKeystrokes(page, query) {
             await frame();  // the filter runs in this frame's callbacks
             await frame();  // and this one comes once it has been drawn
             void document.body.offsetHeight;
-            first.push(Math.round(performance.now() - start));
-            do {
+            let end = performance.now();
+            first.push(Math.round(end - start));
+            for (;;) {
                 changed = false;
                 await frame();
                 await frame();
-            } while (changed);
-            settled.push(Math.round(performance.now() - start));
+                if (!changed) break;
+                end = performance.now();
+            }
+            settled.push(Math.round(end - start));
         }
+        watch.disconnect();
         return { first, settled };
-    }, query);
+    }, texts);
+}
+
+// Each prefix of `query` in turn (the first keystroke first), then clearing the box.
+export async function timeKeystrokes(page, query) {
+    return timeTexts(page, [...Array.from(query, (_, i) => query.slice(0, i + 1)), '']);
 }
 

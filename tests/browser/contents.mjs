@@ -142,3 +142,48 @@ export async function timeKeystrokes(page, query) {
     return timeTexts(page, [...Array.from(query, (_, i) => query.slice(0, i + 1)), '']);
 }
 
+// What is wrong with the contents tree as shown for the filter text `query` (after the frames it
+// takes to settle): every item whose name holds the text is marked a match and shown, with the
+// headings above it, and no other item is; with no text, no item keeps a mark of the filter and
+// the top items show. Returns the first few faults found, as text.
+export async function filterFaults(page, query) {
+    return page.evaluate(async (q) => {
+        const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
+        await frame();
+        await frame();
+        const tree = document.getElementById('pk-tree');
+        const faults = [];
+        const fault = (text) => { if (faults.length < 5) faults.push(text); };
+        const items = [...tree.getElementsByTagName('li')];
+        const name = (li) => (li.querySelector('a') ? li.querySelector('a').textContent.toLowerCase() : '');
+        const shown = (li) => li.getClientRects().length > 0 && getComputedStyle(li).visibility !== 'hidden' &&
+            !li.closest('.pk-none');
+        const marks = ['pk-match', 'pk-path', 'pk-out', 'pk-context'];
+        const needle = q.trim().toLowerCase();
+        if (!needle) {
+            if (tree.classList.contains('pk-none') || tree.classList.contains('pk-filtering')) fault('the tree is still filtered');
+            const empty = document.getElementById('pk-treeempty');
+            if (empty && !empty.hidden) fault('the note that nothing matches is shown');
+            for (const li of items) {
+                if (marks.some((m) => li.classList.contains(m))) fault(`"${name(li)}" keeps ${li.className}`);
+            }
+            for (let li = tree.firstElementChild; li; li = li.nextElementSibling) {
+                if (!shown(li)) fault(`top item "${name(li)}" is not shown`);
+            }
+            return faults;
+        }
+        const wanted = new Set();
+        for (const li of items) {
+            if (!name(li).includes(needle)) continue;
+            for (let p = li; p && p !== tree; p = p.parentElement) if (p.tagName === 'LI') wanted.add(p);
+        }
+        for (const li of items) {
+            const match = name(li).includes(needle);
+            if (match !== li.classList.contains('pk-match')) fault(`"${name(li)}" ${match ? 'not ' : ''}marked a match for "${needle}"`);
+            if (wanted.has(li) !== shown(li)) fault(`"${name(li)}" ${wanted.has(li) ? 'not ' : ''}shown for "${needle}"`);
+        }
+        const note = document.getElementById('pk-treeempty');
+        if (note && note.hidden !== wanted.size > 0) fault(`the note that nothing matches is ${note.hidden ? 'hidden' : 'shown'} for "${needle}"`);
+        return faults;
+    }, query);
+}

@@ -91,20 +91,29 @@ export function makeSite(folder, sample, layout, shape, nodes) {
     return file;
 }
 
-// For each prefix of `query` in turn (the first keystroke first), then for clearing the box:
-// `first`, the milliseconds from the keystroke to the first frame drawn after the filter has
-// run (what the reader waits for), and `settled`, to the first frame after which the tree's
-// classes stop changing (the same unless the filter spreads its work over frames).
-export async function timeKeystrokes(page, query) {
-    return page.evaluate(async (q) => {
+// The filter box's text at each step of a run: a few keystrokes, a deletion and clearing the box,
+// then a query that matches nothing and one that matches every topic, each followed by clearing.
+// Each is a step the filter once took seconds for on a big contents.
+export const STEPS = [
+    ['1st key', 'c'], ['2nd key', 'ca'], ['3rd key', 'can'], ['delete', 'ca'], ['clear', ''],
+    ['no match', 'zqx'], ['clear', ''], ['all match', 'topic'], ['clear', ''],
+];
+
+// For each text of `texts` in turn, put into the filter box as typing would: `first`, the
+// milliseconds from the keystroke to the first frame drawn after the filter has run (what the
+// reader waits for), and `settled`, to the first frame after which the tree's classes stop
+// changing (the same unless the filter spreads its work over frames).
+export async function timeTexts(page, texts) {
+    return page.evaluate(async (all) => {
         const box = document.getElementById('pk-treefilter');
         const tree = document.getElementById('pk-tree');
         const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
         let changed = false;
-        new MutationObserver(() => { changed = true; }).observe(tree, { attributes: true, subtree: true, attributeFilter: ['class'] });
+        const watch = new MutationObserver(() => { changed = true; });
+        watch.observe(tree, { attributes: true, subtree: true, attributeFilter: ['class', 'hidden'] });
         const first = [];
         const settled = [];
-        for (const text of [...Array.from(q, (_, i) => q.slice(0, i + 1)), '']) {
+        for (const text of all) {
             await frame();
             const start = performance.now();
             box.value = text;
@@ -112,15 +121,69 @@ export async function timeKeystrokes(page, query) {
             await frame();  // the filter runs in this frame's callbacks
             await frame();  // and this one comes once it has been drawn
             void document.body.offsetHeight;
-            first.push(Math.round(performance.now() - start));
-            do {
+            let end = performance.now();
+            first.push(Math.round(end - start));
+            for (;;) {
                 changed = false;
                 await frame();
                 await frame();
-            } while (changed);
-            settled.push(Math.round(performance.now() - start));
+                if (!changed) break;
+                end = performance.now();
+            }
+            settled.push(Math.round(end - start));
         }
+        watch.disconnect();
         return { first, settled };
-    }, query);
+    }, texts);
 }
 
+// Each prefix of `query` in turn (the first keystroke first), then clearing the box.
+export async function timeKeystrokes(page, query) {
+    return timeTexts(page, [...Array.from(query, (_, i) => query.slice(0, i + 1)), '']);
+}
+
+// What is wrong with the contents tree as shown for the filter text `query` (after the frames it
+// takes to settle): every item whose name holds the text is marked a match and shown, with the
+// headings above it, and no other item is; with no text, no item keeps a mark of the filter and
+// the top items show. Returns the first few faults found, as text.
+export async function filterFaults(page, query) {
+    return page.evaluate(async (q) => {
+        const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
+        await frame();
+        await frame();
+        const tree = document.getElementById('pk-tree');
+        const faults = [];
+        const fault = (text) => { if (faults.length < 5) faults.push(text); };
+        const items = [...tree.getElementsByTagName('li')];
+        const name = (li) => (li.querySelector('a') ? li.querySelector('a').textContent.toLowerCase() : '');
+        const shown = (li) => li.getClientRects().length > 0 && getComputedStyle(li).visibility !== 'hidden' &&
+            !li.closest('.pk-none');
+        const marks = ['pk-match', 'pk-path', 'pk-out', 'pk-context'];
+        const needle = q.trim().toLowerCase();
+        if (!needle) {
+            if (tree.classList.contains('pk-none') || tree.classList.contains('pk-filtering')) fault('the tree is still filtered');
+            const empty = document.getElementById('pk-treeempty');
+            if (empty && !empty.hidden) fault('the note that nothing matches is shown');
+            for (const li of items) {
+                if (marks.some((m) => li.classList.contains(m))) fault(`"${name(li)}" keeps ${li.className}`);
+            }
+            for (let li = tree.firstElementChild; li; li = li.nextElementSibling) {
+                if (!shown(li)) fault(`top item "${name(li)}" is not shown`);
+            }
+            return faults;
+        }
+        const wanted = new Set();
+        for (const li of items) {
+            if (!name(li).includes(needle)) continue;
+            for (let p = li; p && p !== tree; p = p.parentElement) if (p.tagName === 'LI') wanted.add(p);
+        }
+        for (const li of items) {
+            const match = name(li).includes(needle);
+            if (match !== li.classList.contains('pk-match')) fault(`"${name(li)}" ${match ? 'not ' : ''}marked a match for "${needle}"`);
+            if (wanted.has(li) !== shown(li)) fault(`"${name(li)}" ${wanted.has(li) ? 'not ' : ''}shown for "${needle}"`);
+        }
+        const note = document.getElementById('pk-treeempty');
+        if (note && note.hidden !== wanted.size > 0) fault(`the note that nothing matches is ${note.hidden ? 'hidden' : 'shown'} for "${needle}"`);
+        return faults;
+    }, query);
+}

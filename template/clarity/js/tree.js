@@ -110,9 +110,9 @@
         return ul && ul !== tree ? itemOf(ul) : null;
     }
     function isOpen(li) { return li.classList.contains('pk-open'); }
-    // Items the filter leaves out keep a box of no size (see tree.css), so they are told by class.
+    // Items the filter leaves out are told by class, and all of them while nothing matches.
     function shown(el) {
-        return !el.classList.contains('pk-out') && el.getClientRects().length > 0;
+        return !noneShown && !el.classList.contains('pk-out') && el.getClientRects().length > 0;
     }
     function level(li) {
         var n = 1;
@@ -258,65 +258,132 @@
     var items = null;
     var names = null;
     var parents = null;
-    var state = null;  // per item: 0 when not filtering, else MATCH, PATH, both, or OUT
-    var MATCH = 1;
-    var PATH = 2;
-    var OUT = 4;
+    var state = null;  // per item: 0 when not filtering, else a sum of the flags below
+    var MATCH = 1;     // pk-match: its name holds the text (no style depends on it, so it is cheap)
+    var PATH = 2;      // pk-path: a match is below it, so it is shown opened
+    var OUT = 4;       // pk-out: neither, so it is not shown
+    var CONTEXT = 8;   // pk-context: on the path without matching itself, so it is shown dimmed
+    var FLAGS = [[MATCH, 'pk-match'], [PATH, 'pk-path'], [OUT, 'pk-out'], [CONTEXT, 'pk-context']];
+    // The last query and the items it matched: a query that holds the last one can only match
+    // among those, which is what typing on mostly does.
+    var lastQuery = '';
+    var lastMatches = null;
+    // When nothing matches, the tree is hidden as a whole (pk-none) and the items keep their
+    // state: hiding twenty thousand items one by one, and showing them again when the text is
+    // taken back, cost the browser as much as any other keystroke.
+    var noneShown = false;
     function indexItems() {
-        items = Array.prototype.slice.call(tree.getElementsByTagName('li'));
-        names = new Array(items.length);
-        parents = new Int32Array(items.length);
-        state = new Uint8Array(items.length);
-        for (var k = 0; k < items.length; k++) {
-            var li = items[k];
-            li.pkIndex = k;
-            // The generator puts the link first in its span; asking anchorOf() of every item
-            // would leave the browser a live collection per item to keep up to date.
-            var span = spanOf(li);
-            var a = span && span.firstElementChild && span.firstElementChild.tagName === 'A' ?
-                span.firstElementChild : anchorOf(li);
-            names[k] = a ? a.textContent.toLowerCase() : '';
-            // Parents come before their children in document order, so theirs is known.
-            var p = parentItem(li);
-            parents[k] = p && typeof p.pkIndex === 'number' ? p.pkIndex : -1;
+        var all = [];
+        var allNames = [];
+        var allParents = [];
+        // One walk in document order, carrying each item's position down to what it holds,
+        // rather than climbing from every item to find its parent. The walk keeps its own stack,
+        // as a hostile contents may nest deeper than the script's.
+        var resumeAt = [];
+        var resumeParent = [];
+        var parent = -1;
+        var node = tree.firstElementChild;
+        while (node || resumeAt.length) {
+            if (!node) {
+                node = resumeAt.pop();
+                parent = resumeParent.pop();
+                continue;
+            }
+            var inner = parent;
+            if (node.tagName === 'LI') {
+                inner = all.length;
+                all.push(node);
+                allParents.push(parent);
+                // The generator puts the link first in its span; asking anchorOf() of every
+                // item would leave the browser a live collection per item to keep up to date.
+                var span = spanOf(node);
+                var a = span && span.firstElementChild && span.firstElementChild.tagName === 'A' ?
+                    span.firstElementChild : anchorOf(node);
+                allNames.push(a ? a.textContent.toLowerCase() : '');
+            }
+            if (node.firstElementChild) {
+                resumeAt.push(node.nextElementSibling);
+                resumeParent.push(parent);
+                parent = inner;
+                node = node.firstElementChild;
+            } else {
+                node = node.nextElementSibling;
+            }
         }
+        items = all;
+        names = allNames;
+        parents = Int32Array.from(allParents);
+        state = new Uint8Array(items.length);
+    }
+    function setState(i, now) {
+        var was = state[i];
+        if (was === now) return;
+        var list = items[i].classList;
+        for (var f = 0; f < FLAGS.length; f++) {
+            if ((was ^ now) & FLAGS[f][0]) list.toggle(FLAGS[f][1], (now & FLAGS[f][0]) !== 0);
+        }
+        state[i] = now;
     }
     function applyState(next) {
-        for (var i = 0; i < items.length; i++) {
-            var was = state[i];
-            var now = next[i];
-            if (was === now) continue;
-            var list = items[i].classList;
-            if ((was ^ now) & MATCH) list.toggle('pk-match', (now & MATCH) !== 0);
-            if ((was ^ now) & PATH) list.toggle('pk-path', (now & PATH) !== 0);
-            if ((was ^ now) & OUT) list.toggle('pk-out', (now & OUT) !== 0);
+        for (var i = 0; i < items.length; i++) setState(i, next[i]);
+    }
+    function showNone(none) {
+        if (none === noneShown) return;
+        noneShown = none;
+        tree.classList.toggle('pk-none', none);
+        if (emptyNote) emptyNote.hidden = !none;
+    }
+    function matching(q) {
+        var found = [];
+        if (lastMatches && lastQuery && q.indexOf(lastQuery) >= 0) {
+            for (var j = 0; j < lastMatches.length; j++) {
+                if (names[lastMatches[j]].indexOf(q) >= 0) found.push(lastMatches[j]);
+            }
+        } else {
+            for (var i = 0; i < names.length; i++) if (names[i].indexOf(q) >= 0) found.push(i);
         }
-        state = next;
+        lastQuery = q;
+        lastMatches = found;
+        return found;
     }
     function filter(text) {
         var q = text.trim().toLowerCase();
         if (!q) {
+            lastQuery = '';
+            lastMatches = null;
             tree.classList.remove('pk-filtering');
-            if (emptyNote) emptyNote.hidden = true;
             if (items) applyState(new Uint8Array(items.length));
+            showNone(false);
             if (currentItem) reveal(currentItem, true);
             return;
         }
         if (!items) indexItems();
+        var found = matching(q);
+        if (!found.length) {
+            // Hidden as they are, but no item is left marked as a match.
+            for (var n = 0; n < items.length; n++) {
+                if (state[n] & MATCH) setState(n, state[n] & ~MATCH);
+            }
+            tree.classList.add('pk-filtering');
+            showNone(true);
+            return;
+        }
+        // Back to the top before the tree changes, while its layout is still clean: moving the
+        // view afterwards would make the browser lay the whole tree out at once to place it.
+        scroller().scrollTop = 0;
         var next = new Uint8Array(items.length);
-        var found = 0;
-        for (var i = 0; i < items.length; i++) {
-            if (names[i].indexOf(q) < 0) continue;
-            found++;
+        for (var m = 0; m < found.length; m++) {
+            var i = found[m];
             next[i] |= MATCH;
             for (var p = parents[i]; p >= 0 && !(next[p] & PATH); p = parents[p]) next[p] |= PATH;
         }
-        for (var k = 0; k < next.length; k++) if (!next[k]) next[k] = OUT;
+        for (var k = 0; k < next.length; k++) {
+            if (!next[k]) next[k] = OUT;
+            else if (next[k] === PATH) next[k] = PATH | CONTEXT;
+        }
         applyState(next);
         tree.classList.add('pk-filtering');
-        if (emptyNote) emptyNote.hidden = found > 0;
-        var box = scroller();
-        box.scrollTop = 0;
+        showNone(false);
     }
     function firstShown() {
         var li = tree.firstElementChild;
@@ -436,6 +503,13 @@
     // --- filter box and toolbar ----------------------------------------------------------------
     if (filterBox) {
         var pending = 0;
+        // The names are gathered once the box is focused, while the reader is yet to type,
+        // rather than on the first keystroke.
+        filterBox.addEventListener('focus', function () {
+            if (items) return;
+            var later = window.requestIdleCallback || function (f) { return window.setTimeout(f, 50); };
+            later(function () { if (!items) indexItems(); });
+        });
         filterBox.addEventListener('input', function () {
             if (pending) return;
             pending = window.requestAnimationFrame(function () {

@@ -1,6 +1,7 @@
 #include "pipeline/SearchIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "pages/Progress.h"
@@ -174,9 +175,27 @@ SearchIndexWriter::SearchIndexWriter(std::vector<SitemapNode> nodes) : nodes_(st
     }
 }
 
+namespace {
+
+// What one page holds of one word.
+struct Posting {
+    unsigned flags = 0;  // 1 in the title, 2 in a heading; the title's word count above them
+    unsigned count = 0;  // times in the text
+    unsigned placeCount = 0;
+    std::array<unsigned, SearchIndexWriter::kPlacesPerPage> places{};
+
+    void addPlace(unsigned place) {
+        if (placeCount < places.size())
+            places[placeCount++] = place;
+    }
+};
+
+}  // namespace
+
 void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageText page) {
-    if (number < 0)
+    if (number <= lastNumber_)
         return;
+    lastNumber_ = number;
     if (pages_.size() <= static_cast<std::size_t>(number))
         pages_.resize(static_cast<std::size_t>(number) + 1);
     PageInfo& info = pages_[static_cast<std::size_t>(number)];
@@ -204,25 +223,44 @@ void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageT
     const unsigned textStart = titleEnd + 16;
     const unsigned titleCount = std::min<unsigned>(static_cast<unsigned>(titleWords.size()), 63);
 
-    std::unordered_map<std::string, Posting> here;
+    std::unordered_map<std::string_view, Posting> here;
+    here.reserve(page.words.size() + titleWords.size());
     for (const PlacedWord& w : titleWords) {
-        Posting& p = here.try_emplace(w.word, Posting{number, 0, 0, {}}).first->second;
+        Posting& p = here[w.word];
         p.flags |= 1;
-        if (p.places.size() < kPlacesPerPage)
-            p.places.push_back(w.position);
+        p.addPlace(w.position);
     }
     for (std::size_t k = 0; k < page.words.size(); ++k) {
         const PlacedWord& w = page.words[k];
-        Posting& p = here.try_emplace(w.word, Posting{number, 0, 0, {}}).first->second;
+        Posting& p = here[w.word];
         ++p.count;
         if (k < page.inHeading.size() && page.inHeading[k])
             p.flags |= 2;
-        if (p.places.size() < kPlacesPerPage)
-            p.places.push_back(textStart + w.position);
+        p.addPlace(textStart + w.position);
     }
     for (auto& [word, posting] : here) {
         posting.flags |= titleCount << 2;
-        words_[word].push_back(std::move(posting));
+        auto found = words_.find(word);
+        if (found == words_.end())
+            found = words_.emplace(std::string(word), WordPostings{}).first;
+        WordPostings& entry = found->second;
+        std::string& out = entry.encoded;
+        if (!out.empty())
+            out += ',';
+        appendNumber(out, static_cast<unsigned long>(number - entry.lastPage));
+        entry.lastPage = number;
+        out += ',';
+        appendNumber(out, posting.flags);
+        out += ',';
+        appendNumber(out, posting.count);
+        out += ',';
+        appendNumber(out, posting.placeCount);
+        unsigned previous = 0;
+        for (unsigned n = 0; n < posting.placeCount; ++n) {
+            out += ',';
+            appendNumber(out, posting.places[n] - previous);
+            previous = posting.places[n];
+        }
     }
 }
 
@@ -235,47 +273,25 @@ std::string textFile(std::size_t page, std::string_view text) {
     return out;
 }
 
-void appendPostings(std::string& out, std::string_view word, const auto& postings) {
-    out += '[';
-    appendJsString(out, word);
-    out += ",[";
-    int last = 0;
-    bool first = true;
-    for (const auto& p : postings) {
-        if (!first)
-            out += ',';
-        first = false;
-        appendNumber(out, static_cast<unsigned long>(p.page - last));
-        last = p.page;
-        out += ',';
-        appendNumber(out, p.flags);
-        out += ',';
-        appendNumber(out, p.count);
-        out += ',';
-        appendNumber(out, p.places.size());
-        unsigned previous = 0;
-        for (unsigned place : p.places) {
-            out += ',';
-            appendNumber(out, place - previous);
-            previous = place;
-        }
-    }
-    out += "]]";
-}
-
 }  // namespace
 
 std::map<std::string, std::string> SearchIndexWriter::shardFiles() const {
     // Each word's postings once, then grouped by prefix, a longer prefix where a group is big.
+    std::vector<const std::pair<const std::string, WordPostings>*> sorted;
+    sorted.reserve(words_.size());
+    for (const auto& entry : words_)
+        sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(),
+              [](const auto* a, const auto* b) { return a->first < b->first; });
     std::vector<std::pair<std::string_view, std::string>> entries;
-    entries.reserve(words_.size());
-    for (const auto& [word, postings] : words_) {
-        std::vector<Posting> sorted = postings;
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const Posting& a, const Posting& b) { return a.page < b.page; });
-        std::string text;
-        appendPostings(text, word, sorted);
-        entries.emplace_back(word, std::move(text));
+    entries.reserve(sorted.size());
+    for (const auto* entry : sorted) {
+        std::string text = "[";
+        appendJsString(text, entry->first);
+        text += ",[";
+        text += entry->second.encoded;
+        text += "]]";
+        entries.emplace_back(entry->first, std::move(text));
     }
     std::map<std::string, std::string> shards;
     auto emit = [&](std::string key, std::size_t from, std::size_t to) {

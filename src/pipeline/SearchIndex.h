@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "pages/SitemapNode.h"
+#include "text/StringMap.h"
 #include "text/UnicodeWords.h"
 
 namespace plovik {
@@ -47,6 +48,8 @@ public:
     SearchIndexWriter(const SearchIndexWriter&) = delete;
     SearchIndexWriter& operator=(const SearchIndexWriter&) = delete;
 
+    // Pages come in ascending order of `number`; one that does not is ignored, as its postings
+    // could no longer be written in page order.
     void addPage(int number, const std::string& name, SearchPageText page);
     // Writes js/search/ under `outputFolder` (ending in '/'); false when a file failed.
     bool write(const std::string& outputFolder) const;
@@ -61,11 +64,12 @@ public:
     std::map<std::string, std::string> shardFiles() const;
 
 private:
-    struct Posting {
-        int page;
-        unsigned flags;  // 1 in the title, 2 in a heading; the title's word count above them
-        unsigned count;  // times in the text
-        std::vector<unsigned> places;
+    // A word's postings as the shard files hold them, page after page, each page as the
+    // distance from the previous one: kept in that form as pages come, since a big help has
+    // millions of postings and their text is a fraction of their structures' size.
+    struct WordPostings {
+        std::string encoded;
+        int lastPage = 0;
     };
     struct PageInfo {
         std::string title, name, text;
@@ -75,8 +79,9 @@ private:
     std::vector<SitemapNode> nodes_;  // a copy: the maps below point into it
     std::unordered_map<std::string, const SitemapNode*> titleByLocal_;  // the last entry wins
     std::unordered_map<std::string, const SitemapNode*> placeByPage_;   // the first entry wins
-    std::map<std::string, std::vector<Posting>> words_;
+    StringMap<WordPostings> words_;
     std::vector<PageInfo> pages_;
+    int lastNumber_ = -1;
 };
 
 // The whole stage for the bundled templates: every page of `pageList` read again and written.

@@ -15,6 +15,7 @@
 #include "pipeline/ExtractionStage.h"
 #include "pipeline/FullTextSearch.h"
 #include "pipeline/KeywordIndex.h"
+#include "pipeline/PagePass.h"
 #include "pipeline/SearchIndex.h"
 #include "platform/FileSystem.h"
 #include "platform/SiteRecord.h"
@@ -253,6 +254,10 @@ BuildJob::Ending BuildJob::runStages() {
 
     TableOfContents toc;
     std::string firstTopic;
+    // The page loop, when it runs beside the search stages: the pass goes first, as it waits for
+    // the loop, which uses the processor.
+    std::unique_ptr<CHtmlProcessor> processor;
+    std::optional<PagePass> pass;
     if (!contentsFileName.empty() || !pageList.empty()) {
         stage(BuildStage::ContentsTree, 0);
         if (!contentsFileName.empty()) {
@@ -293,14 +298,48 @@ BuildJob::Ending BuildJob::runStages() {
             const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
             SearchKeywordList words;
             stage(BuildStage::SearchWords, pageList.size());
-            if (!collectSearchWords(*this, outputFolder, pageList, split, words))
-                return Ending::Stopped;
-            stage(BuildStage::SearchData, 0);
-            if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList, toc.nodes))
-                return Ending::Stopped;
-            if (!buildSearchIndex(*this, outputFolder, pageList, toc.nodes,
-                                  split == WordSplit::Unicode))
-                return Ending::Stopped;
+            // The pages are rewritten on a second thread meanwhile, where nothing the two write
+            // can be read by the other; the loop reads each page once for both.
+            if (pagesBesideSearch && layout == Layout::Frame) {
+                pass.emplace(stopRequested, jobPaused);
+                processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
+                processor->SetPages(pageList, toc.nodes, linkRepair);
+                processor->SetStoredFiles(fileList_);
+                if (pagesStandApart(pageList, processor->SitePageNames())) {
+                    processor->SetPageTap(&pass->tap());
+                    pass->start(*processor, firstTopic);
+                } else {
+                    pass.reset();
+                    processor.reset();
+                }
+            }
+            if (pass) {
+                SearchIndexWriter writer(toc.nodes);
+                bool textsWritten = true;
+                auto pageBytes = [&](std::size_t n) {
+                    return pass->take(n, outputFolder + pageList[n]);
+                };
+                if (!collectSearchPages(*this, outputFolder, pageList, split, pageBytes, words,
+                                        writer, textsWritten))
+                    return Ending::Stopped;
+                stage(BuildStage::SearchData, 0);
+                if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList,
+                                      toc.nodes))
+                    return Ending::Stopped;
+                if (checkStop())
+                    return Ending::Stopped;
+                finishSearchIndex(*this, outputFolder, writer, textsWritten);
+            } else {
+                if (!collectSearchWords(*this, outputFolder, pageList, split, words))
+                    return Ending::Stopped;
+                stage(BuildStage::SearchData, 0);
+                if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList,
+                                      toc.nodes))
+                    return Ending::Stopped;
+                if (!buildSearchIndex(*this, outputFolder, pageList, toc.nodes,
+                                      split == WordSplit::Unicode))
+                    return Ending::Stopped;
+            }
         }
     } else if (searchDataForLibrary) {
         if (checkStop())
@@ -321,14 +360,28 @@ BuildJob::Ending BuildJob::runStages() {
 
     stage(BuildStage::Pages, pageList.size());
     log("\r\nprocess html file......", 1);
-    std::unique_ptr<CHtmlProcessor> processor = makeLayoutProcessor(layout, pageOptions(), *this);
-    processor->SetPages(pageList, toc.nodes, linkRepair);
-    processor->SetStoredFiles(fileList_);
-    if (const Outcome site = processor->WriteSitePages(firstTopic); !site)
-        return fail(site.reason);
-    entryPageName = processor->EntryPageName();
-    if (!processor->ProcessAllPages())
-        return Ending::Stopped;
+    if (pass) {
+        if (const Outcome site = pass->replaySitePages(*this); !site)
+            return fail(site.reason);
+        entryPageName = processor->EntryPageName();
+        switch (pass->replayPages(*this)) {
+            case PagePass::Ending::Done:
+                break;
+            case PagePass::Ending::Stopped:
+                return Ending::Stopped;
+            case PagePass::Ending::Failed:
+                return fail("there was not enough memory to rewrite every page");
+        }
+    } else {
+        processor = makeLayoutProcessor(layout, pageOptions(), *this);
+        processor->SetPages(pageList, toc.nodes, linkRepair);
+        processor->SetStoredFiles(fileList_);
+        if (const Outcome site = processor->WriteSitePages(firstTopic); !site)
+            return fail(site.reason);
+        entryPageName = processor->EntryPageName();
+        if (!processor->ProcessAllPages())
+            return Ending::Stopped;
+    }
     if (const Outcome finish = processor->FinishSite(); !finish)
         return fail(finish.reason);
 

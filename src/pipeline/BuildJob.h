@@ -121,6 +121,10 @@ public:
     // The search data file even where the layout has no search page: the library page searches
     // every help of a library through it.
     bool searchDataForLibrary = false;
+    // The frame layout's pages rewritten on a second thread while the search data is collected
+    // (where the two cannot see each other's files); off, one thread does both in turn. The site
+    // is the same either way.
+    bool pagesBesideSearch = true;
 
     // ---- build state, filled by extraction, released when runBuild returns ----
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order

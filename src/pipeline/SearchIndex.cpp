@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "pages/Progress.h"
+#include "pipeline/FullTextSearch.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 #include "text/AsciiCase.h"
@@ -275,61 +276,79 @@ std::string textFile(std::size_t page, std::string_view text) {
 
 }  // namespace
 
-std::map<std::string, std::string> SearchIndexWriter::shardFiles() const {
+void SearchIndexWriter::forEachShard(
+    const std::function<void(const std::string& key, const std::string& body)>& each) const {
     // Each word's postings once, then grouped by prefix, a longer prefix where a group is big.
-    std::vector<const std::pair<const std::string, WordPostings>*> sorted;
-    sorted.reserve(words_.size());
-    for (const auto& entry : words_)
-        sorted.push_back(&entry);
-    std::sort(sorted.begin(), sorted.end(),
-              [](const auto* a, const auto* b) { return a->first < b->first; });
-    std::vector<std::pair<std::string_view, std::string>> entries;
-    entries.reserve(sorted.size());
-    for (const auto* entry : sorted) {
-        std::string text = "[";
-        appendJsString(text, entry->first);
-        text += ",[";
-        text += entry->second.encoded;
-        text += "]]";
-        entries.emplace_back(entry->first, std::move(text));
+    // Only one shard's text is made at a time: all of them at once are the size of the index.
+    struct Entry {
+        std::string_view word;
+        const std::string* postings;
+        std::size_t size;  // of its text in a shard
+    };
+    std::vector<Entry> entries;
+    entries.reserve(words_.size());
+    std::string quoted;
+    for (const auto& [word, postings] : words_) {
+        quoted.clear();
+        appendJsString(quoted, word);
+        entries.push_back({word, &postings.encoded, quoted.size() + postings.encoded.size() + 5});
     }
-    std::map<std::string, std::string> shards;
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.word < b.word; });
+    std::map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> shards;
     auto emit = [&](std::string key, std::size_t from, std::size_t to) {
-        std::string& out = shards[key];
-        for (std::size_t k = from; k < to; ++k) {
-            out += out.empty() ? "" : ",";
-            out += entries[k].second;
-        }
+        shards[key].emplace_back(from, to);
     };
     // `entries` is sorted by word, so every prefix group is one run of it.
     auto split = [&](auto& self, std::size_t from, std::size_t to, std::size_t depth) -> void {
         std::size_t bytes = 0;
         bool longer = false;
         for (std::size_t k = from; k < to; ++k) {
-            bytes += entries[k].second.size();
-            longer = longer || prefixOf(entries[k].first, depth) != entries[k].first;
+            bytes += entries[k].size;
+            longer = longer || prefixOf(entries[k].word, depth) != entries[k].word;
         }
         if (bytes <= kShardBytes || !longer || depth >= 16) {
-            emit(std::string(prefixOf(entries[from].first, depth)), from, to);
+            emit(std::string(prefixOf(entries[from].word, depth)), from, to);
             return;
         }
         for (std::size_t k = from; k < to;) {
-            const std::string_view key = prefixOf(entries[k].first, depth + 1);
+            const std::string_view key = prefixOf(entries[k].word, depth + 1);
             std::size_t end = k + 1;
-            while (end < to && prefixOf(entries[end].first, depth + 1) == key)
+            while (end < to && prefixOf(entries[end].word, depth + 1) == key)
                 ++end;
             self(self, k, end, depth + 1);
             k = end;
         }
     };
     for (std::size_t k = 0; k < entries.size();) {
-        const std::string_view key = prefixOf(entries[k].first, 2);
+        const std::string_view key = prefixOf(entries[k].word, 2);
         std::size_t end = k + 1;
-        while (end < entries.size() && prefixOf(entries[end].first, 2) == key)
+        while (end < entries.size() && prefixOf(entries[end].word, 2) == key)
             ++end;
         split(split, k, end, 2);
         k = end;
     }
+    std::string body;
+    for (const auto& [key, runs] : shards) {
+        body.clear();
+        for (const auto& [from, to] : runs) {
+            for (std::size_t k = from; k < to; ++k) {
+                if (!body.empty())
+                    body += ',';
+                body += '[';
+                appendJsString(body, entries[k].word);
+                body += ",[";
+                body += *entries[k].postings;
+                body += "]]";
+            }
+        }
+        each(key, body);
+    }
+}
+
+std::map<std::string, std::string> SearchIndexWriter::shardFiles() const {
+    std::map<std::string, std::string> shards;
+    forEachShard([&](const std::string& key, const std::string& body) { shards[key] = body; });
     return shards;
 }
 
@@ -344,7 +363,7 @@ bool SearchIndexWriter::write(const std::string& outputFolder) const {
     index += ",\"chunk\":";
     appendNumber(index, kPagesPerChunk);
     index += ",\"shards\":[";
-    for (const auto& [key, body] : shardFiles()) {
+    forEachShard([&](const std::string& key, const std::string& body) {
         std::string file = "pkSearchData.shard(" + std::to_string(n) + ",[" + body + "]);\n";
         ok = writeBinaryFile(folder + "w-" + std::to_string(n) + ".js", file) && ok;
         if (n)
@@ -355,7 +374,7 @@ bool SearchIndexWriter::write(const std::string& outputFolder) const {
         appendNumber(index, file.size());
         index += ']';
         ++n;
-    }
+    });
     index += "]});\n";
     ok = writeBinaryFile(folder + "index.js", index) && ok;
 
@@ -405,8 +424,43 @@ bool buildSearchIndex(Progress& progress, const std::string& outputFolder,
         page.text.clear();
         writer.addPage(static_cast<int>(n), pageList[n], std::move(page));
     }
-    if (!writer.write(outputFolder) || !ok)
+    finishSearchIndex(progress, outputFolder, writer, ok);
+    return true;
+}
+
+void finishSearchIndex(Progress& progress, const std::string& outputFolder,
+                       const SearchIndexWriter& writer, bool textsWritten) {
+    if (!writer.write(outputFolder) || !textsWritten)
         progress.itemFailed("js/search/", "the search files could not all be written");
+}
+
+bool collectSearchPages(Progress& progress, const std::string& outputFolder,
+                        const std::vector<std::string>& pageList, WordSplit split,
+                        const PageBytes& pageBytes, SearchKeywordList& words,
+                        SearchIndexWriter& writer, bool& textsWritten) {
+    const std::string textFolder = outputFolder + "js/search/t/";
+    createFolders(textFolder);
+    progress.log("\r\nstart generate keyword......", 1);
+    for (std::size_t n = 0; n < pageList.size(); ++n) {
+        if (progress.checkStop())
+            return false;
+        progress.log("\r\n   parse keyword from:" + pageList[n] + "..", 0);
+        const std::optional<std::string> html = pageBytes(n);
+        SearchPageText page;
+        if (html) {
+            // The data file's words come from the page as a text-mode read gives it.
+            mergePageWords(words, extractPageWordsFromText(fromTextMode(*html), split),
+                           static_cast<int>(n));
+            page = readSearchPageText(*html, split == WordSplit::Unicode);
+        }
+        textsWritten =
+            writeBinaryFile(textFolder + std::to_string(n) + ".js", textFile(n, page.text)) &&
+            textsWritten;
+        page.text.clear();
+        writer.addPage(static_cast<int>(n), pageList[n], std::move(page));
+        progress.log("....ok", 1);
+        progress.itemDone();
+    }
     return true;
 }
 

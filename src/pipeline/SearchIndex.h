@@ -13,13 +13,16 @@
 // Every file calls pkSearchData.<kind>(...) with plain literals; every string is a JavaScript
 // string literal, so nothing from a help can end the script or run.
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "pages/SitemapNode.h"
+#include "pipeline/FullTextSearch.h"
 #include "text/StringMap.h"
 #include "text/UnicodeWords.h"
 
@@ -64,6 +67,10 @@ public:
     std::map<std::string, std::string> shardFiles() const;
 
 private:
+    // Every shard file's key and body, in key order.
+    void forEachShard(
+        const std::function<void(const std::string& key, const std::string& body)>& each) const;
+
     // A word's postings as the shard files hold them, page after page, each page as the
     // distance from the previous one: kept in that form as pages come, since a big help has
     // millions of postings and their text is a fraction of their structures' size.
@@ -83,6 +90,22 @@ private:
     std::vector<PageInfo> pages_;
     int lastNumber_ = -1;
 };
+
+// A page's bytes as the build has them: index into the page list -> its bytes, or nullopt when
+// it cannot be read.
+using PageBytes = std::function<std::optional<std::string>(std::size_t)>;
+
+// Both kinds of search data from one reading of each page: the words the search data file
+// lists (merged into `words`, with the log texts and checkpoints that collectSearchWords has) and
+// what `writer` keeps, the pages' texts written to js/search/t/ at once. `textsWritten` turns
+// false when a text file could not be written. False when the build was stopped.
+bool collectSearchPages(Progress& progress, const std::string& outputFolder,
+                        const std::vector<std::string>& pageList, WordSplit split,
+                        const PageBytes& pageBytes, SearchKeywordList& words,
+                        SearchIndexWriter& writer, bool& textsWritten);
+// The rest of js/search/ once the pages are in `writer`; a failed file is a failed item.
+void finishSearchIndex(Progress& progress, const std::string& outputFolder,
+                       const SearchIndexWriter& writer, bool textsWritten);
 
 // The whole stage for the bundled templates: every page of `pageList` read again and written.
 bool buildSearchIndex(Progress& progress, const std::string& outputFolder,

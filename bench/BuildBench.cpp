@@ -1,7 +1,11 @@
 // The whole frame build of a help, side by side with 7-Zip's extraction of the same file.
 //
-//   BuildBench [--rounds N] [--scratch DIR] [CHM ...]   the comparison (default 5 rounds)
-//   BuildBench --build CHM DIR                          one build, timing each stage
+//   BuildBench [--rounds N] [--scratch DIR] [--one-thread] [CHM ...]
+//                                       the comparison (default 5 rounds)
+//   BuildBench --build CHM DIR [--one-thread]           one build, timing each stage
+//
+// --one-thread rewrites the pages after the search data instead of beside it, as a build did
+// before it used a second thread; in the comparison it adds that build as a row of its own.
 //
 // Every measured run is a process of its own, started in turn within each round and timed from
 // start to exit, its peak resident memory read from wait4(): `plovik build --chm CHM --out DIR
@@ -98,7 +102,7 @@ private:
 };
 
 // As `plovik build --chm CHM --out DIR --layout frame` sets it up.
-int buildOnce(const std::string& chm, const std::string& out) {
+int buildOnce(const std::string& chm, const std::string& out, bool oneThread) {
     ProjectSettings settings;
     settings.chmfile = chm;
     settings.outputpath = out;
@@ -108,6 +112,7 @@ int buildOnce(const std::string& chm, const std::string& out) {
     StageClock clock;
     BenchHost host(clock);
     BuildJob job;
+    job.pagesBesideSearch = !oneThread;
     const auto start = Clock::now();
     if (!startBuild(job, settings, host))
         return 1;
@@ -121,7 +126,8 @@ int buildOnce(const std::string& chm, const std::string& out) {
 
 // ---- the comparison, in the parent ----
 
-int compare(const std::vector<std::string>& chms, int rounds, const fs::path& scratch) {
+int compare(const std::vector<std::string>& chms, int rounds, const fs::path& scratch,
+            bool oneThread) {
     const std::string self = selfPath("BuildBench");
     const std::string plovik = PLOVIK_PROGRAM;
     const std::string sz = sevenZip();
@@ -135,7 +141,7 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             std::fprintf(stderr, "no such file: %s\n", chm.c_str());
             return 1;
         }
-        Series program, staged, extract7;
+        Series program, staged, single, extract7;
         std::vector<std::vector<double>> stages(kStageNames.size());
         std::vector<double> inside;
         for (int r = 0; r < rounds; ++r) {
@@ -167,6 +173,12 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             }
             fs::remove_all(site);
 
+            if (oneThread) {
+                fs::create_directories(site);
+                single.add(run({self, "--build", chm, site.string(), "--one-thread"}, false));
+                fs::remove_all(site);
+            }
+
             if (!sz.empty())
                 extract7.add(run({sz, "x", "-y", "-o" + other.string(), chm}, false));
             fs::remove_all(other);
@@ -183,6 +195,9 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             std::printf("    %-28s %8.3f s  %5.1f %%\n", kStageNames[s], t,
                         total > 0 ? 100 * t / total : 0);
         }
+        if (oneThread)
+            std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n", "the same, one thread", single.time(),
+                        single.peak(), single.failed ? "  FAILED" : "");
         if (!sz.empty()) {
             std::printf("  %-30s %8.3f s  peak %6.1f MB\n", (sz + " x").c_str(), extract7.time(),
                         extract7.peak());
@@ -209,14 +224,18 @@ std::string defaultLcl() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "--build")
-        return buildOnce(args[1], args[2]);
+    if ((args.size() == 3 || (args.size() == 4 && args[3] == "--one-thread")) &&
+        args[0] == "--build")
+        return buildOnce(args[1], args[2], args.size() == 4);
 
     int rounds = 5;
     std::optional<fs::path> scratch;
     std::vector<std::string> chms;
+    bool oneThread = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--rounds" && i + 1 < args.size())
+        if (args[i] == "--one-thread")
+            oneThread = true;
+        else if (args[i] == "--rounds" && i + 1 < args.size())
             rounds = std::max(1, std::atoi(args[++i].c_str()));
         else if (args[i] == "--scratch" && i + 1 < args.size())
             scratch = args[++i];
@@ -227,5 +246,5 @@ int main(int argc, char** argv) {
         chms.push_back(defaultLcl());
     if (!scratch)
         scratch = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    return compare(chms, rounds, *scratch);
+    return compare(chms, rounds, *scratch, oneThread);
 }

@@ -301,7 +301,7 @@ BuildJob::Ending BuildJob::runStages() {
             // The pages are rewritten on a second thread meanwhile, where nothing the two write
             // can be read by the other; the loop reads each page once for both.
             if (pagesBesideSearch && layout == Layout::Frame) {
-                pass.emplace(stopRequested, jobPaused);
+                pass.emplace(stopRequested, jobPaused, split);
                 processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
                 processor->SetPages(pageList, toc.nodes, linkRepair);
                 processor->SetStoredFiles(fileList_);
@@ -316,11 +316,11 @@ BuildJob::Ending BuildJob::runStages() {
             if (pass) {
                 SearchIndexWriter writer(toc.nodes);
                 bool textsWritten = true;
-                auto pageBytes = [&](std::size_t n) {
+                auto pages = [&](std::size_t n) {
                     return pass->take(n, outputFolder + pageList[n]);
                 };
-                if (!collectSearchPages(*this, outputFolder, pageList, split, pageBytes, words,
-                                        writer, textsWritten))
+                if (!collectSearchPages(*this, outputFolder, pageList, pages, words, writer,
+                                        textsWritten))
                     return Ending::Stopped;
                 stage(BuildStage::SearchData, 0);
                 if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList,

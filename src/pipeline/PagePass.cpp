@@ -10,8 +10,8 @@
 namespace plovik {
 
 PagePass::PagePass(const std::atomic<bool>& stopRequested, const std::atomic<bool>& paused,
-                   std::size_t heldBytes)
-    : stopRequested_(stopRequested), paused_(paused), heldBytes_(heldBytes) {}
+                   WordSplit split, std::size_t heldBytes)
+    : stopRequested_(stopRequested), paused_(paused), split_(split), heldBytes_(heldBytes) {}
 
 PagePass::~PagePass() {
     abandoned_ = true;
@@ -72,35 +72,36 @@ bool PagePass::checkStop() {
 }
 
 void PagePass::pageRead(std::size_t index, const std::optional<std::string>& bytes) {
+    SearchPage page = readSearchPage(bytes, split_);
+    const std::size_t size = bytes ? bytes->size() : 0;
     std::unique_lock<std::mutex> lock(mutex_);
     // The search stages may be far behind; the loop waits rather than hold a big help in memory.
     changed_.wait(lock, [&] { return abandoned_ || held_.empty() || heldSize_ < heldBytes_; });
     if (abandoned_)
         return;
-    const std::size_t size = bytes ? bytes->size() : 0;
-    held_.push_back({index, bytes});
+    held_.push_back({index, std::move(page), size});
     heldSize_ += size;
     changed_.notify_all();
 }
 
-std::optional<std::string> PagePass::take(std::size_t index, const std::string& path) {
+SearchPage PagePass::take(std::size_t index, const std::string& path) {
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return !held_.empty() || loopEnded_; });
         // Pages come in order, so anything before `index` was not asked for: it is let go.
         while (!held_.empty() && held_.front().index < index) {
-            heldSize_ -= held_.front().bytes ? held_.front().bytes->size() : 0;
+            heldSize_ -= held_.front().size;
             held_.pop_front();
         }
         if (!held_.empty() && held_.front().index == index) {
-            std::optional<std::string> bytes = std::move(held_.front().bytes);
-            heldSize_ -= bytes ? bytes->size() : 0;
+            SearchPage page = std::move(held_.front().page);
+            heldSize_ -= held_.front().size;
             held_.pop_front();
             changed_.notify_all();
-            return bytes;
+            return page;
         }
     }
-    return readBinaryFile(path);
+    return readSearchPage(readBinaryFile(path), split_);
 }
 
 void PagePass::wait() {

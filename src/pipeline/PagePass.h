@@ -1,9 +1,10 @@
 #pragma once
 
 // The page loop of a layout on a thread of its own, run while the build's own thread collects the
-// search data of the same pages. Each page is read once, by the loop, which hands its bytes over
-// before it rewrites it; the search stages take them from there instead of reading the page
-// again.
+// search data of the same pages. Each page is read once, by the loop, which also cuts it into what
+// the search stages take (see readSearchPage) before it rewrites it; the search stages take that
+// instead of reading the page again, and only merge it. The two threads then have about as
+// much to do.
 //
 // Everything the loop tells its progress (log texts, done and failed items, checkpoints) is kept
 // and told to the build's progress later, at the place where the loop used to run, so the log,
@@ -23,6 +24,7 @@
 
 #include "pages/HtmlProcessor.h"
 #include "pages/Progress.h"
+#include "pipeline/SearchIndex.h"
 #include "platform/Outcome.h"
 
 namespace plovik {
@@ -32,7 +34,7 @@ public:
     // `stopRequested` and `paused` are the build's; the loop looks at them at its checkpoints.
     // The pages handed over wait for the search stages up to about `heldBytes`.
     PagePass(const std::atomic<bool>& stopRequested, const std::atomic<bool>& paused,
-             std::size_t heldBytes = kHeldBytes);
+             WordSplit split, std::size_t heldBytes = kHeldBytes);
     // Lets the loop go at its next checkpoint and waits for it.
     ~PagePass() override;
     PagePass(const PagePass&) = delete;
@@ -47,7 +49,7 @@ public:
 
     // Page `index` as the loop read it, before it rewrote it; pages are taken in order. A page
     // the loop never reached (it ended early) is read from `path`, which it did not touch.
-    std::optional<std::string> take(std::size_t index, const std::string& path);
+    SearchPage take(std::size_t index, const std::string& path);
 
     // Waits for the loop to end; then tells `to` what WriteSitePages told and returns its outcome.
     Outcome replaySitePages(Progress& to);
@@ -55,7 +57,7 @@ public:
     // Then what every page told, with the checkpoints between pages taken on `to`.
     Ending replayPages(Progress& to);
 
-    static constexpr std::size_t kHeldBytes = std::size_t{8} << 20;
+    static constexpr std::size_t kHeldBytes = std::size_t{4} << 20;
 
 private:
     // Progress, on the loop's thread: kept for the replay.
@@ -80,6 +82,7 @@ private:
 
     const std::atomic<bool>& stopRequested_;
     const std::atomic<bool>& paused_;
+    const WordSplit split_;
     const std::size_t heldBytes_;
     std::atomic<bool> abandoned_{false};
 
@@ -93,7 +96,8 @@ private:
 
     struct Held {
         std::size_t index;
-        std::optional<std::string> bytes;
+        SearchPage page;
+        std::size_t size;  // of the page's bytes
     };
     std::mutex mutex_;
     std::condition_variable changed_;

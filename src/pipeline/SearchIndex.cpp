@@ -434,10 +434,19 @@ void finishSearchIndex(Progress& progress, const std::string& outputFolder,
         progress.itemFailed("js/search/", "the search files could not all be written");
 }
 
+SearchPage readSearchPage(const std::optional<std::string>& html, WordSplit split) {
+    SearchPage page;
+    if (html) {
+        // The data file's words come from the page as a text-mode read gives it.
+        page.words = extractPageWordsFromText(fromTextMode(*html), split);
+        page.text = readSearchPageText(*html, split == WordSplit::Unicode);
+    }
+    return page;
+}
+
 bool collectSearchPages(Progress& progress, const std::string& outputFolder,
-                        const std::vector<std::string>& pageList, WordSplit split,
-                        const PageBytes& pageBytes, SearchKeywordList& words,
-                        SearchIndexWriter& writer, bool& textsWritten) {
+                        const std::vector<std::string>& pageList, const SearchPages& pages,
+                        SearchKeywordList& words, SearchIndexWriter& writer, bool& textsWritten) {
     const std::string textFolder = outputFolder + "js/search/t/";
     createFolders(textFolder);
     progress.log("\r\nstart generate keyword......", 1);
@@ -445,19 +454,13 @@ bool collectSearchPages(Progress& progress, const std::string& outputFolder,
         if (progress.checkStop())
             return false;
         progress.log("\r\n   parse keyword from:" + pageList[n] + "..", 0);
-        const std::optional<std::string> html = pageBytes(n);
-        SearchPageText page;
-        if (html) {
-            // The data file's words come from the page as a text-mode read gives it.
-            mergePageWords(words, extractPageWordsFromText(fromTextMode(*html), split),
-                           static_cast<int>(n));
-            page = readSearchPageText(*html, split == WordSplit::Unicode);
-        }
+        SearchPage page = pages(n);
+        mergePageWords(words, page.words, static_cast<int>(n));
         textsWritten =
-            writeBinaryFile(textFolder + std::to_string(n) + ".js", textFile(n, page.text)) &&
+            writeBinaryFile(textFolder + std::to_string(n) + ".js", textFile(n, page.text.text)) &&
             textsWritten;
-        page.text.clear();
-        writer.addPage(static_cast<int>(n), pageList[n], std::move(page));
+        page.text.text.clear();
+        writer.addPage(static_cast<int>(n), pageList[n], std::move(page.text));
         progress.log("....ok", 1);
         progress.itemDone();
     }

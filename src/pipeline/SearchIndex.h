@@ -91,18 +91,23 @@ private:
     int lastNumber_ = -1;
 };
 
-// A page's bytes as the build has them: index into the page list -> its bytes, or nullopt when
-// it cannot be read.
-using PageBytes = std::function<std::optional<std::string>(std::size_t)>;
+// What the search stages take from one page: the words of the search data file and what the
+// search index keeps. A page that could not be read has none of either.
+struct SearchPage {
+    std::vector<std::string> words;
+    SearchPageText text;
+};
+SearchPage readSearchPage(const std::optional<std::string>& html, WordSplit split);
+// The pages as the search stages get them: index into the page list -> what it holds for them.
+using SearchPages = std::function<SearchPage(std::size_t)>;
 
 // Both kinds of search data from one reading of each page: the words the search data file
 // lists (merged into `words`, with the log texts and checkpoints that collectSearchWords has) and
 // what `writer` keeps, the pages' texts written to js/search/t/ at once. `textsWritten` turns
 // false when a text file could not be written. False when the build was stopped.
 bool collectSearchPages(Progress& progress, const std::string& outputFolder,
-                        const std::vector<std::string>& pageList, WordSplit split,
-                        const PageBytes& pageBytes, SearchKeywordList& words,
-                        SearchIndexWriter& writer, bool& textsWritten);
+                        const std::vector<std::string>& pageList, const SearchPages& pages,
+                        SearchKeywordList& words, SearchIndexWriter& writer, bool& textsWritten);
 // The rest of js/search/ once the pages are in `writer`; a failed file is a failed item.
 void finishSearchIndex(Progress& progress, const std::string& outputFolder,
                        const SearchIndexWriter& writer, bool textsWritten);

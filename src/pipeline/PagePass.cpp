@@ -72,19 +72,30 @@ bool PagePass::checkStop() {
 }
 
 void PagePass::pageRead(std::size_t index, const std::optional<std::string>& bytes) {
-    SearchPage page = readSearchPage(bytes, split_);
     const std::size_t size = bytes ? bytes->size() : 0;
+    Held held{index, std::nullopt, std::nullopt, size};
+    bool behind = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        behind = held_.size() >= 2;
+    }
+    // The search stages have pages waiting: they would not get to cutting this one soon.
+    if (behind)
+        held.page = readSearchPage(bytes, split_);
+    else
+        held.bytes = bytes;
     std::unique_lock<std::mutex> lock(mutex_);
     // The search stages may be far behind; the loop waits rather than hold a big help in memory.
     changed_.wait(lock, [&] { return abandoned_ || held_.empty() || heldSize_ < heldBytes_; });
     if (abandoned_)
         return;
-    held_.push_back({index, std::move(page), size});
+    held_.push_back(std::move(held));
     heldSize_ += size;
     changed_.notify_all();
 }
 
 SearchPage PagePass::take(std::size_t index, const std::string& path) {
+    std::optional<Held> held;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [&] { return !held_.empty() || loopEnded_; });
@@ -94,14 +105,17 @@ SearchPage PagePass::take(std::size_t index, const std::string& path) {
             held_.pop_front();
         }
         if (!held_.empty() && held_.front().index == index) {
-            SearchPage page = std::move(held_.front().page);
-            heldSize_ -= held_.front().size;
+            held = std::move(held_.front());
+            heldSize_ -= held->size;
             held_.pop_front();
             changed_.notify_all();
-            return page;
         }
     }
-    return readSearchPage(readBinaryFile(path), split_);
+    if (!held)
+        return readSearchPage(readBinaryFile(path), split_);
+    if (held->page)
+        return std::move(*held->page);
+    return readSearchPage(held->bytes, split_);
 }
 
 void PagePass::wait() {

@@ -1,10 +1,10 @@
 #pragma once
 
 // The page loop of a layout on a thread of its own, run while the build's own thread collects the
-// search data of the same pages. Each page is read once, by the loop, which also cuts it into what
-// the search stages take (see readSearchPage) before it rewrites it; the search stages take that
-// instead of reading the page again, and only merge it. The two threads then have about as
-// much to do.
+// search data of the same pages. Each page is read once, by the loop, which hands it over before
+// it rewrites it; the search stages take it from there instead of reading the page again. Cutting
+// a page into what the search keeps (readSearchPage) is done by whichever thread has time for it:
+// the loop, while the search stages have pages waiting, else the search stages themselves.
 //
 // Everything the loop tells its progress (log texts, done and failed items, checkpoints) is kept
 // and told to the build's progress later, at the place where the loop used to run, so the log,
@@ -96,8 +96,9 @@ private:
 
     struct Held {
         std::size_t index;
-        SearchPage page;
-        std::size_t size;  // of the page's bytes
+        std::optional<std::string> bytes;  // the page as read, when it is not cut yet
+        std::optional<SearchPage> page;    // the page cut, when the loop did it
+        std::size_t size;                  // of the page's bytes
     };
     std::mutex mutex_;
     std::condition_variable changed_;

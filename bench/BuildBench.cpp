@@ -2,10 +2,12 @@
 //
 //   BuildBench [--rounds N] [--scratch DIR] [--one-thread] [CHM ...]
 //                                       the comparison (default 5 rounds)
-//   BuildBench --build CHM DIR [--one-thread]           one build, timing each stage
+//   BuildBench --build CHM DIR [--one-thread|--two-threads]   one build, timing each stage
 //
-// --one-thread rewrites the pages after the search data instead of beside it, as a build did
-// before it used a second thread; in the comparison it adds that build as a row of its own.
+// A build rewrites the pages beside the search data on a second thread when the machine has a
+// core to spare. --two-threads always does, --one-thread never (the pages after the search data,
+// as builds did before); in the comparison --one-thread adds a row for each of the two, and the
+// timed build then takes two threads.
 //
 // Every measured run is a process of its own, started in turn within each round and timed from
 // start to exit, its peak resident memory read from wait4(): `plovik build --chm CHM --out DIR
@@ -102,7 +104,7 @@ private:
 };
 
 // As `plovik build --chm CHM --out DIR --layout frame` sets it up.
-int buildOnce(const std::string& chm, const std::string& out, bool oneThread) {
+int buildOnce(const std::string& chm, const std::string& out, BuildJob::PageThreads threads) {
     ProjectSettings settings;
     settings.chmfile = chm;
     settings.outputpath = out;
@@ -112,7 +114,7 @@ int buildOnce(const std::string& chm, const std::string& out, bool oneThread) {
     StageClock clock;
     BenchHost host(clock);
     BuildJob job;
-    job.pagesBesideSearch = !oneThread;
+    job.pageThreads = threads;
     const auto start = Clock::now();
     if (!startBuild(job, settings, host))
         return 1;
@@ -157,7 +159,10 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             fs::remove_all(site);
 
             fs::create_directories(site);
-            const Child b = run({self, "--build", chm, site.string()}, true);
+            std::vector<std::string> timed = {self, "--build", chm, site.string()};
+            if (oneThread)
+                timed.push_back("--two-threads");
+            const Child b = run(timed, true);
             staged.add(b);
             std::size_t s = 0;
             double seconds = 0;
@@ -187,8 +192,9 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
                     fileSystemOf(fs::path(chm).parent_path()).c_str(), fs::file_size(chm) / 1e6);
         std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n", "plovik build (frame)", program.time(),
                     program.peak(), program.failed ? "  FAILED" : "");
-        std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n", "the same, stages timed", staged.time(),
-                    staged.peak(), staged.failed ? "  FAILED" : "");
+        std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n",
+                    oneThread ? "the same, two threads, timed" : "the same, stages timed",
+                    staged.time(), staged.peak(), staged.failed ? "  FAILED" : "");
         const double total = median(inside);
         for (std::size_t s = 0; s < kStageNames.size(); ++s) {
             const double t = median(stages[s]);
@@ -224,9 +230,16 @@ std::string defaultLcl() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if ((args.size() == 3 || (args.size() == 4 && args[3] == "--one-thread")) &&
-        args[0] == "--build")
-        return buildOnce(args[1], args[2], args.size() == 4);
+    if (args.size() >= 3 && args.size() <= 4 && args[0] == "--build") {
+        auto threads = BuildJob::PageThreads::Auto;
+        if (args.size() == 4 && args[3] == "--one-thread")
+            threads = BuildJob::PageThreads::One;
+        else if (args.size() == 4 && args[3] == "--two-threads")
+            threads = BuildJob::PageThreads::Two;
+        else if (args.size() == 4)
+            return 2;
+        return buildOnce(args[1], args[2], threads);
+    }
 
     int rounds = 5;
     std::optional<fs::path> scratch;

@@ -1,6 +1,7 @@
 #include "pipeline/BuildJob.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <unordered_set>
@@ -34,6 +35,14 @@ void declareUtf8InFile(const std::string& path) {
     auto page = readBinaryFile(path);
     if (page && declareUtf8IfNeeded(*page))
         writeBinaryFile(path, *page);
+}
+
+// True when more cores stand idle than the build's own thread needs: fewer processes were
+// waiting to run, over the last minute, than there are cores less one.
+bool aCoreToSpare() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    double load = 0;
+    return cores >= 2 && ::getloadavg(&load, 1) == 1 && load + 1.0 <= cores;
 }
 
 void withTrailingSlash(std::string& folder) {
@@ -300,7 +309,9 @@ BuildJob::Ending BuildJob::runStages() {
             stage(BuildStage::SearchWords, pageList.size());
             // The pages are rewritten on a second thread meanwhile, where nothing the two write
             // can be read by the other; the loop reads each page once for both.
-            if (pagesBesideSearch && layout == Layout::Frame) {
+            const bool twoThreads = pageThreads == PageThreads::Two ||
+                                    (pageThreads == PageThreads::Auto && aCoreToSpare());
+            if (twoThreads && layout == Layout::Frame) {
                 pass.emplace(stopRequested, jobPaused, split);
                 processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
                 processor->SetPages(pageList, toc.nodes, linkRepair);

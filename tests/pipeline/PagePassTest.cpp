@@ -77,7 +77,7 @@ Built build(const fs::path& chm, bool beside,
     job.templateFolder = test::sourceDir().string() + "/template/clarity/";
     job.addFooter = "<div>footer</div>";
     job.removeHeader = "<p>gone</p>";
-    job.pagesBesideSearch = beside;
+    job.pageThreads = beside ? BuildJob::PageThreads::Two : BuildJob::PageThreads::One;
     job.runBuild();
     return {filesBelow(out.path()), transcript.lines, job.result().report, job.stoppedByRequest()};
 }

@@ -1,7 +1,13 @@
 // The whole frame build of a help, side by side with 7-Zip's extraction of the same file.
 //
-//   BuildBench [--rounds N] [--scratch DIR] [CHM ...]   the comparison (default 5 rounds)
-//   BuildBench --build CHM DIR                          one build, timing each stage
+//   BuildBench [--rounds N] [--scratch DIR] [--one-thread] [CHM ...]
+//                                       the comparison (default 5 rounds)
+//   BuildBench --build CHM DIR [--one-thread|--two-threads]   one build, timing each stage
+//
+// A build rewrites the pages beside the search data on a second thread when the machine has a
+// core to spare. --two-threads always does, --one-thread never (the pages after the search data,
+// as builds did before); in the comparison --one-thread adds a row for each of the two, and the
+// timed build then takes two threads.
 //
 // Every measured run is a process of its own, started in turn within each round and timed from
 // start to exit, its peak resident memory read from wait4(): `plovik build --chm CHM --out DIR
@@ -98,7 +104,7 @@ private:
 };
 
 // As `plovik build --chm CHM --out DIR --layout frame` sets it up.
-int buildOnce(const std::string& chm, const std::string& out) {
+int buildOnce(const std::string& chm, const std::string& out, BuildJob::PageThreads threads) {
     ProjectSettings settings;
     settings.chmfile = chm;
     settings.outputpath = out;
@@ -108,6 +114,7 @@ int buildOnce(const std::string& chm, const std::string& out) {
     StageClock clock;
     BenchHost host(clock);
     BuildJob job;
+    job.pageThreads = threads;
     const auto start = Clock::now();
     if (!startBuild(job, settings, host))
         return 1;
@@ -121,7 +128,8 @@ int buildOnce(const std::string& chm, const std::string& out) {
 
 // ---- the comparison, in the parent ----
 
-int compare(const std::vector<std::string>& chms, int rounds, const fs::path& scratch) {
+int compare(const std::vector<std::string>& chms, int rounds, const fs::path& scratch,
+            bool oneThread) {
     const std::string self = selfPath("BuildBench");
     const std::string plovik = PLOVIK_PROGRAM;
     const std::string sz = sevenZip();
@@ -135,7 +143,7 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             std::fprintf(stderr, "no such file: %s\n", chm.c_str());
             return 1;
         }
-        Series program, staged, extract7;
+        Series program, staged, single, extract7;
         std::vector<std::vector<double>> stages(kStageNames.size());
         std::vector<double> inside;
         for (int r = 0; r < rounds; ++r) {
@@ -151,7 +159,10 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             fs::remove_all(site);
 
             fs::create_directories(site);
-            const Child b = run({self, "--build", chm, site.string()}, true);
+            std::vector<std::string> timed = {self, "--build", chm, site.string()};
+            if (oneThread)
+                timed.push_back("--two-threads");
+            const Child b = run(timed, true);
             staged.add(b);
             std::size_t s = 0;
             double seconds = 0;
@@ -167,6 +178,12 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
             }
             fs::remove_all(site);
 
+            if (oneThread) {
+                fs::create_directories(site);
+                single.add(run({self, "--build", chm, site.string(), "--one-thread"}, false));
+                fs::remove_all(site);
+            }
+
             if (!sz.empty())
                 extract7.add(run({sz, "x", "-y", "-o" + other.string(), chm}, false));
             fs::remove_all(other);
@@ -175,14 +192,18 @@ int compare(const std::vector<std::string>& chms, int rounds, const fs::path& sc
                     fileSystemOf(fs::path(chm).parent_path()).c_str(), fs::file_size(chm) / 1e6);
         std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n", "plovik build (frame)", program.time(),
                     program.peak(), program.failed ? "  FAILED" : "");
-        std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n", "the same, stages timed", staged.time(),
-                    staged.peak(), staged.failed ? "  FAILED" : "");
+        std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n",
+                    oneThread ? "the same, two threads, timed" : "the same, stages timed",
+                    staged.time(), staged.peak(), staged.failed ? "  FAILED" : "");
         const double total = median(inside);
         for (std::size_t s = 0; s < kStageNames.size(); ++s) {
             const double t = median(stages[s]);
             std::printf("    %-28s %8.3f s  %5.1f %%\n", kStageNames[s], t,
                         total > 0 ? 100 * t / total : 0);
         }
+        if (oneThread)
+            std::printf("  %-30s %8.3f s  peak %6.1f MB%s\n", "the same, one thread", single.time(),
+                        single.peak(), single.failed ? "  FAILED" : "");
         if (!sz.empty()) {
             std::printf("  %-30s %8.3f s  peak %6.1f MB\n", (sz + " x").c_str(), extract7.time(),
                         extract7.peak());
@@ -209,14 +230,25 @@ std::string defaultLcl() {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "--build")
-        return buildOnce(args[1], args[2]);
+    if (args.size() >= 3 && args.size() <= 4 && args[0] == "--build") {
+        auto threads = BuildJob::PageThreads::Auto;
+        if (args.size() == 4 && args[3] == "--one-thread")
+            threads = BuildJob::PageThreads::One;
+        else if (args.size() == 4 && args[3] == "--two-threads")
+            threads = BuildJob::PageThreads::Two;
+        else if (args.size() == 4)
+            return 2;
+        return buildOnce(args[1], args[2], threads);
+    }
 
     int rounds = 5;
     std::optional<fs::path> scratch;
     std::vector<std::string> chms;
+    bool oneThread = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--rounds" && i + 1 < args.size())
+        if (args[i] == "--one-thread")
+            oneThread = true;
+        else if (args[i] == "--rounds" && i + 1 < args.size())
             rounds = std::max(1, std::atoi(args[++i].c_str()));
         else if (args[i] == "--scratch" && i + 1 < args.size())
             scratch = args[++i];
@@ -227,5 +259,5 @@ int main(int argc, char** argv) {
         chms.push_back(defaultLcl());
     if (!scratch)
         scratch = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    return compare(chms, rounds, *scratch);
+    return compare(chms, rounds, *scratch, oneThread);
 }

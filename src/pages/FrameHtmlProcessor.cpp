@@ -38,11 +38,7 @@ std::string escapedForPrompt(std::string_view name) {
 }  // namespace
 
 Outcome CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
-    const std::string asked =
-        m_options.entryPageName.empty() ? std::string("index.html") : m_options.entryPageName;
-    // The help's own file of that name stays; the entry page takes the title's name instead.
-    m_entryFileName =
-        storedNameLike(StoredFiles(), asked) ? entryNameFromTitle(m_title, StoredFiles()) : asked;
+    m_entryFileName = ChosenEntryName();
     if (!isSafeRelativeName(m_entryFileName))
         return Outcome::fatal("the entry page's name \"" + m_entryFileName +
                               "\" would leave the output folder");
@@ -55,6 +51,18 @@ Outcome CFrameHtmlProcessor::WriteSitePages(const std::string& firstTopic) {
     if (!fit.ok())
         m_progress.itemFailed(topicFitScriptName(), fit.reason);
     return Outcome::ok();
+}
+
+std::string CFrameHtmlProcessor::ChosenEntryName() const {
+    const std::string asked =
+        m_options.entryPageName.empty() ? std::string("index.html") : m_options.entryPageName;
+    // The help's own file of that name stays; the entry page takes the title's name instead.
+    return storedNameLike(StoredFiles(), asked) ? entryNameFromTitle(m_title, StoredFiles())
+                                                : asked;
+}
+
+std::vector<std::string> CFrameHtmlProcessor::SitePageNames() const {
+    return {ChosenEntryName(), "header.html", "LeftPanel.html", std::string(topicFitScriptName())};
 }
 
 bool CFrameHtmlProcessor::WriteEntryPage(const std::string& firstTopic) {
@@ -98,7 +106,7 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
                                       const std::string&) {
     if (fullPath.empty())
         return false;
-    auto page = ReadWholeFile(fullPath);
+    auto page = ReadPage(fullPath);
     if (!page)
         return false;
     const bool repaired = RepairLinks(*page, relPath);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "pages/HtmlProcessor.h"
 
@@ -15,7 +16,10 @@ public:
     // The entry page (named as asked, "index.html" when nothing is asked, or after the title
     // when the help has a file of that name), the header and the left panel.
     Outcome WriteSitePages(const std::string& firstTopic) override;
+    std::vector<std::string> SitePageNames() const override;
 
+    // The entry page's name: as asked, unless the help has a file of that name.
+    std::string ChosenEntryName() const;
     bool WriteEntryPage(const std::string& firstTopic);
     bool WriteHeaderPage();
     bool WriteLeftPanel();

@@ -110,7 +110,12 @@ bool CHtmlProcessor::ProcessAllPages() {
         m_rootPrefix.clear();
         MakeRelativeLink("/", relPath, &m_rootPrefix);
 
+        m_pageIndex = k;
+        m_pageTapped = false;
         const bool ok = ProcessPage(fullPath, relPath, tocId, tocTitle);
+        // A page the layout did not read was not written either: it is still as it was.
+        if (m_pageTap && !m_pageTapped)
+            m_pageTap->pageRead(k, readBinaryFile(fullPath));
         m_progress.log(ok ? "ok" : "failed", 1);
         m_progress.itemDone();
         if (m_progress.checkStop()) {
@@ -198,6 +203,15 @@ std::string CHtmlProcessor::FragmentFor(const std::optional<std::string>& fragme
     if (repaired && m_linkRepair)
         m_linkRepair->repairUncounted(text, relPath);
     return text;
+}
+
+std::optional<std::string> CHtmlProcessor::ReadPage(const std::string& fullPath) {
+    auto page = readBinaryFile(fullPath);
+    if (m_pageTap && m_inPageLoop && !m_pageTapped) {
+        m_pageTapped = true;
+        m_pageTap->pageRead(m_pageIndex, page);
+    }
+    return page;
 }
 
 std::optional<std::string> CHtmlProcessor::ReadWholeFile(const std::string& path) {

@@ -20,6 +20,14 @@ class LinkRepair;
 class Progress;
 class TocIndex;
 
+// Hears of every page of the page loop as it was before the loop rewrote it, in page order,
+// exactly once each: the bytes, or nullopt when the page could not be read.
+class PageTap {
+public:
+    virtual ~PageTap() = default;
+    virtual void pageRead(std::size_t index, const std::optional<std::string>& bytes) = 0;
+};
+
 // The text between a page's title tags, as HTML (at most 259 bytes), or nullopt when it has no
 // whole title element.
 std::optional<std::string> titleOfPage(std::string_view page);
@@ -44,6 +52,11 @@ public:
     // Every file the help gave the site (pages and others), so that no generated page takes the
     // name of one. Without it the pages are all there is.
     void SetStoredFiles(const std::vector<std::string>& files) { m_storedFiles = &files; }
+    // Who hears of each page before it is rewritten (null: nobody), so that a page the loop reads
+    // anyway is not read once more for something else.
+    void SetPageTap(PageTap* tap) { m_pageTap = tap; }
+    // The names of the files WriteSitePages writes, relative to the output folder.
+    virtual std::vector<std::string> SitePageNames() const { return {}; }
 
     // The layout's own pages, written before the topics are rewritten, and the choice of the
     // site's entry page. `firstTopic` is the table of contents' start page. A fatal outcome, with
@@ -112,6 +125,9 @@ protected:
     // The page's path relative to the output folder.
     std::string_view RelativePath(std::string_view fullPath) const;
 
+    // The page at fullPath, read for the loop's current page: the tap hears of it.
+    std::optional<std::string> ReadPage(const std::string& fullPath);
+
     // The page's own links, repaired before anything is added to it; true when it changed.
     bool RepairLinks(std::string& page, std::string_view relPath);
     // A fragment to remove, as it reads in a page whose links were repaired (`repaired`), so
@@ -129,6 +145,9 @@ private:
 
     std::unique_ptr<TocIndex> m_index;
     bool m_inPageLoop = false;
+    PageTap* m_pageTap = nullptr;
+    std::size_t m_pageIndex = 0;  // of the loop's current page
+    bool m_pageTapped = false;    // the tap has heard of it
 };
 
 }  // namespace plovik

@@ -189,7 +189,7 @@ bool CNoFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::
                                         int tocId, const std::string& tocTitle) {
     if (fullPath.empty())
         return false;
-    auto page = ReadWholeFile(fullPath);
+    auto page = ReadPage(fullPath);
     if (!page)
         return false;
     const bool repaired = RepairLinks(*page, relPath);

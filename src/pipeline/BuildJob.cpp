@@ -1,6 +1,7 @@
 #include "pipeline/BuildJob.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <unordered_set>
@@ -15,6 +16,7 @@
 #include "pipeline/ExtractionStage.h"
 #include "pipeline/FullTextSearch.h"
 #include "pipeline/KeywordIndex.h"
+#include "pipeline/PagePass.h"
 #include "pipeline/SearchIndex.h"
 #include "platform/FileSystem.h"
 #include "platform/SiteRecord.h"
@@ -33,6 +35,14 @@ void declareUtf8InFile(const std::string& path) {
     auto page = readBinaryFile(path);
     if (page && declareUtf8IfNeeded(*page))
         writeBinaryFile(path, *page);
+}
+
+// True when more cores stand idle than the build's own thread needs: fewer processes were
+// waiting to run, over the last minute, than there are cores less one.
+bool aCoreToSpare() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    double load = 0;
+    return cores >= 2 && ::getloadavg(&load, 1) == 1 && load + 1.0 <= cores;
 }
 
 void withTrailingSlash(std::string& folder) {
@@ -255,6 +265,10 @@ BuildJob::Ending BuildJob::runStages() {
 
     TableOfContents toc;
     std::string firstTopic;
+    // The page loop, when it runs beside the search stages: the pass goes first, as it waits for
+    // the loop, which uses the processor.
+    std::unique_ptr<CHtmlProcessor> processor;
+    std::optional<PagePass> pass;
     if (!contentsFileName.empty() || !binaryContents.empty() || !pageList.empty()) {
         stage(BuildStage::ContentsTree, 0);
         for (const LibraryHelp& other : library)
@@ -305,14 +319,50 @@ BuildJob::Ending BuildJob::runStages() {
             const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
             SearchKeywordList words;
             stage(BuildStage::SearchWords, pageList.size());
-            if (!collectSearchWords(*this, outputFolder, pageList, split, words))
-                return Ending::Stopped;
-            stage(BuildStage::SearchData, 0);
-            if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList, toc.nodes))
-                return Ending::Stopped;
-            if (!buildSearchIndex(*this, outputFolder, pageList, toc.nodes,
-                                  split == WordSplit::Unicode))
-                return Ending::Stopped;
+            // The pages are rewritten on a second thread meanwhile, where nothing the two write
+            // can be read by the other; the loop reads each page once for both.
+            const bool twoThreads = pageThreads == PageThreads::Two ||
+                                    (pageThreads == PageThreads::Auto && aCoreToSpare());
+            if (twoThreads && layout == Layout::Frame) {
+                pass.emplace(stopRequested, jobPaused, split);
+                processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
+                processor->SetPages(pageList, toc.nodes, linkRepair);
+                processor->SetStoredFiles(fileList_);
+                if (pagesStandApart(pageList, processor->SitePageNames())) {
+                    processor->SetPageTap(&pass->tap());
+                    pass->start(*processor, firstTopic);
+                } else {
+                    pass.reset();
+                    processor.reset();
+                }
+            }
+            if (pass) {
+                SearchIndexWriter writer(toc.nodes);
+                bool textsWritten = true;
+                auto pages = [&](std::size_t n) {
+                    return pass->take(n, outputFolder + pageList[n]);
+                };
+                if (!collectSearchPages(*this, outputFolder, pageList, pages, words, writer,
+                                        textsWritten))
+                    return Ending::Stopped;
+                stage(BuildStage::SearchData, 0);
+                if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList,
+                                      toc.nodes))
+                    return Ending::Stopped;
+                if (checkStop())
+                    return Ending::Stopped;
+                finishSearchIndex(*this, outputFolder, writer, textsWritten);
+            } else {
+                if (!collectSearchWords(*this, outputFolder, pageList, split, words))
+                    return Ending::Stopped;
+                stage(BuildStage::SearchData, 0);
+                if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList,
+                                      toc.nodes))
+                    return Ending::Stopped;
+                if (!buildSearchIndex(*this, outputFolder, pageList, toc.nodes,
+                                      split == WordSplit::Unicode))
+                    return Ending::Stopped;
+            }
         }
     } else if (searchDataForLibrary) {
         if (checkStop())
@@ -333,14 +383,28 @@ BuildJob::Ending BuildJob::runStages() {
 
     stage(BuildStage::Pages, pageList.size());
     log("\r\nprocess html file......", 1);
-    std::unique_ptr<CHtmlProcessor> processor = makeLayoutProcessor(layout, pageOptions(), *this);
-    processor->SetPages(pageList, toc.nodes, linkRepair);
-    processor->SetStoredFiles(fileList_);
-    if (const Outcome site = processor->WriteSitePages(firstTopic); !site)
-        return fail(site.reason);
-    entryPageName = processor->EntryPageName();
-    if (!processor->ProcessAllPages())
-        return Ending::Stopped;
+    if (pass) {
+        if (const Outcome site = pass->replaySitePages(*this); !site)
+            return fail(site.reason);
+        entryPageName = processor->EntryPageName();
+        switch (pass->replayPages(*this)) {
+            case PagePass::Ending::Done:
+                break;
+            case PagePass::Ending::Stopped:
+                return Ending::Stopped;
+            case PagePass::Ending::Failed:
+                return fail("there was not enough memory to rewrite every page");
+        }
+    } else {
+        processor = makeLayoutProcessor(layout, pageOptions(), *this);
+        processor->SetPages(pageList, toc.nodes, linkRepair);
+        processor->SetStoredFiles(fileList_);
+        if (const Outcome site = processor->WriteSitePages(firstTopic); !site)
+            return fail(site.reason);
+        entryPageName = processor->EntryPageName();
+        if (!processor->ProcessAllPages())
+            return Ending::Stopped;
+    }
     if (const Outcome finish = processor->FinishSite(); !finish)
         return fail(finish.reason);
 

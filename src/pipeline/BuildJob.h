@@ -122,6 +122,12 @@ public:
     // The search data file even where the layout has no search page: the library page searches
     // every help of a library through it.
     bool searchDataForLibrary = false;
+    // Whether the frame layout's pages are rewritten on a second thread while the search data is
+    // collected (where the two cannot see each other's files), or after it on the build's own.
+    // The site, the log and the report are the same either way. Auto takes the second thread when
+    // the machine has a core to spare: on a busy one it only adds the work of handing pages over.
+    enum class PageThreads { Auto, One, Two };
+    PageThreads pageThreads = PageThreads::Auto;
 
     // ---- build state, filled by extraction, released when runBuild returns ----
     std::vector<std::string> pageList;  // relative names, '/' between folders, directory order

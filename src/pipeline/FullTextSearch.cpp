@@ -1,5 +1,7 @@
 #include "pipeline/FullTextSearch.h"
 
+#include <unordered_map>
+
 #include "pages/Progress.h"
 #include "platform/TextFile.h"
 #include "templating/TemplateFiller.h"
@@ -156,7 +158,7 @@ long SearchKeywordList::find(std::string_view word) const {
     // Stored words are at most 255 bytes, so a longer word matches none of them.
     if (word.size() > kWordCapacity)
         return -1;
-    auto it = firstByWord_.find(std::string(word));
+    auto it = firstByWord_.find(word);
     return it == firstByWord_.end() ? -1 : static_cast<long>(it->second);
 }
 

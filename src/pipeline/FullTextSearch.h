@@ -6,10 +6,10 @@
 
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "pages/SitemapNode.h"
+#include "text/StringMap.h"
 
 namespace plovik {
 
@@ -31,7 +31,7 @@ public:
 
 private:
     std::vector<SearchKeyword> keywords_;
-    std::unordered_map<std::string, size_t> firstByWord_;
+    StringMap<size_t> firstByWord_;
 };
 
 // How the visible text is cut into words: at the separator bytes of the search data's format, or

@@ -1,9 +1,11 @@
 #include "pipeline/SearchIndex.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 
 #include "pages/Progress.h"
+#include "pipeline/FullTextSearch.h"
 #include "platform/FileSystem.h"
 #include "platform/TextFile.h"
 #include "text/AsciiCase.h"
@@ -174,9 +176,27 @@ SearchIndexWriter::SearchIndexWriter(std::vector<SitemapNode> nodes) : nodes_(st
     }
 }
 
+namespace {
+
+// What one page holds of one word.
+struct Posting {
+    unsigned flags = 0;  // 1 in the title, 2 in a heading; the title's word count above them
+    unsigned count = 0;  // times in the text
+    unsigned placeCount = 0;
+    std::array<unsigned, SearchIndexWriter::kPlacesPerPage> places{};
+
+    void addPlace(unsigned place) {
+        if (placeCount < places.size())
+            places[placeCount++] = place;
+    }
+};
+
+}  // namespace
+
 void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageText page) {
-    if (number < 0)
+    if (number <= lastNumber_)
         return;
+    lastNumber_ = number;
     if (pages_.size() <= static_cast<std::size_t>(number))
         pages_.resize(static_cast<std::size_t>(number) + 1);
     PageInfo& info = pages_[static_cast<std::size_t>(number)];
@@ -204,25 +224,44 @@ void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageT
     const unsigned textStart = titleEnd + 16;
     const unsigned titleCount = std::min<unsigned>(static_cast<unsigned>(titleWords.size()), 63);
 
-    std::unordered_map<std::string, Posting> here;
+    std::unordered_map<std::string_view, Posting> here;
+    here.reserve(page.words.size() + titleWords.size());
     for (const PlacedWord& w : titleWords) {
-        Posting& p = here.try_emplace(w.word, Posting{number, 0, 0, {}}).first->second;
+        Posting& p = here[w.word];
         p.flags |= 1;
-        if (p.places.size() < kPlacesPerPage)
-            p.places.push_back(w.position);
+        p.addPlace(w.position);
     }
     for (std::size_t k = 0; k < page.words.size(); ++k) {
         const PlacedWord& w = page.words[k];
-        Posting& p = here.try_emplace(w.word, Posting{number, 0, 0, {}}).first->second;
+        Posting& p = here[w.word];
         ++p.count;
         if (k < page.inHeading.size() && page.inHeading[k])
             p.flags |= 2;
-        if (p.places.size() < kPlacesPerPage)
-            p.places.push_back(textStart + w.position);
+        p.addPlace(textStart + w.position);
     }
     for (auto& [word, posting] : here) {
         posting.flags |= titleCount << 2;
-        words_[word].push_back(std::move(posting));
+        auto found = words_.find(word);
+        if (found == words_.end())
+            found = words_.emplace(std::string(word), WordPostings{}).first;
+        WordPostings& entry = found->second;
+        std::string& out = entry.encoded;
+        if (!out.empty())
+            out += ',';
+        appendNumber(out, static_cast<unsigned long>(number - entry.lastPage));
+        entry.lastPage = number;
+        out += ',';
+        appendNumber(out, posting.flags);
+        out += ',';
+        appendNumber(out, posting.count);
+        out += ',';
+        appendNumber(out, posting.placeCount);
+        unsigned previous = 0;
+        for (unsigned n = 0; n < posting.placeCount; ++n) {
+            out += ',';
+            appendNumber(out, posting.places[n] - previous);
+            previous = posting.places[n];
+        }
     }
 }
 
@@ -235,85 +274,81 @@ std::string textFile(std::size_t page, std::string_view text) {
     return out;
 }
 
-void appendPostings(std::string& out, std::string_view word, const auto& postings) {
-    out += '[';
-    appendJsString(out, word);
-    out += ",[";
-    int last = 0;
-    bool first = true;
-    for (const auto& p : postings) {
-        if (!first)
-            out += ',';
-        first = false;
-        appendNumber(out, static_cast<unsigned long>(p.page - last));
-        last = p.page;
-        out += ',';
-        appendNumber(out, p.flags);
-        out += ',';
-        appendNumber(out, p.count);
-        out += ',';
-        appendNumber(out, p.places.size());
-        unsigned previous = 0;
-        for (unsigned place : p.places) {
-            out += ',';
-            appendNumber(out, place - previous);
-            previous = place;
-        }
-    }
-    out += "]]";
-}
-
 }  // namespace
 
-std::map<std::string, std::string> SearchIndexWriter::shardFiles() const {
+void SearchIndexWriter::forEachShard(
+    const std::function<void(const std::string& key, const std::string& body)>& each) const {
     // Each word's postings once, then grouped by prefix, a longer prefix where a group is big.
-    std::vector<std::pair<std::string_view, std::string>> entries;
+    // Only one shard's text is made at a time: all of them at once are the size of the index.
+    struct Entry {
+        std::string_view word;
+        const std::string* postings;
+        std::size_t size;  // of its text in a shard
+    };
+    std::vector<Entry> entries;
     entries.reserve(words_.size());
+    std::string quoted;
     for (const auto& [word, postings] : words_) {
-        std::vector<Posting> sorted = postings;
-        std::sort(sorted.begin(), sorted.end(),
-                  [](const Posting& a, const Posting& b) { return a.page < b.page; });
-        std::string text;
-        appendPostings(text, word, sorted);
-        entries.emplace_back(word, std::move(text));
+        quoted.clear();
+        appendJsString(quoted, word);
+        entries.push_back({word, &postings.encoded, quoted.size() + postings.encoded.size() + 5});
     }
-    std::map<std::string, std::string> shards;
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.word < b.word; });
+    std::map<std::string, std::vector<std::pair<std::size_t, std::size_t>>> shards;
     auto emit = [&](std::string key, std::size_t from, std::size_t to) {
-        std::string& out = shards[key];
-        for (std::size_t k = from; k < to; ++k) {
-            out += out.empty() ? "" : ",";
-            out += entries[k].second;
-        }
+        shards[key].emplace_back(from, to);
     };
     // `entries` is sorted by word, so every prefix group is one run of it.
     auto split = [&](auto& self, std::size_t from, std::size_t to, std::size_t depth) -> void {
         std::size_t bytes = 0;
         bool longer = false;
         for (std::size_t k = from; k < to; ++k) {
-            bytes += entries[k].second.size();
-            longer = longer || prefixOf(entries[k].first, depth) != entries[k].first;
+            bytes += entries[k].size;
+            longer = longer || prefixOf(entries[k].word, depth) != entries[k].word;
         }
         if (bytes <= kShardBytes || !longer || depth >= 16) {
-            emit(std::string(prefixOf(entries[from].first, depth)), from, to);
+            emit(std::string(prefixOf(entries[from].word, depth)), from, to);
             return;
         }
         for (std::size_t k = from; k < to;) {
-            const std::string_view key = prefixOf(entries[k].first, depth + 1);
+            const std::string_view key = prefixOf(entries[k].word, depth + 1);
             std::size_t end = k + 1;
-            while (end < to && prefixOf(entries[end].first, depth + 1) == key)
+            while (end < to && prefixOf(entries[end].word, depth + 1) == key)
                 ++end;
             self(self, k, end, depth + 1);
             k = end;
         }
     };
     for (std::size_t k = 0; k < entries.size();) {
-        const std::string_view key = prefixOf(entries[k].first, 2);
+        const std::string_view key = prefixOf(entries[k].word, 2);
         std::size_t end = k + 1;
-        while (end < entries.size() && prefixOf(entries[end].first, 2) == key)
+        while (end < entries.size() && prefixOf(entries[end].word, 2) == key)
             ++end;
         split(split, k, end, 2);
         k = end;
     }
+    std::string body;
+    for (const auto& [key, runs] : shards) {
+        body.clear();
+        for (const auto& [from, to] : runs) {
+            for (std::size_t k = from; k < to; ++k) {
+                if (!body.empty())
+                    body += ',';
+                body += '[';
+                appendJsString(body, entries[k].word);
+                body += ",[";
+                body += *entries[k].postings;
+                body += "]]";
+            }
+        }
+        each(key, body);
+    }
+}
+
+std::map<std::string, std::string> SearchIndexWriter::shardFiles() const {
+    std::map<std::string, std::string> shards;
+    forEachShard([&](const std::string& key, const std::string& body) { shards[key] = body; });
     return shards;
 }
 
@@ -328,7 +363,7 @@ bool SearchIndexWriter::write(const std::string& outputFolder) const {
     index += ",\"chunk\":";
     appendNumber(index, kPagesPerChunk);
     index += ",\"shards\":[";
-    for (const auto& [key, body] : shardFiles()) {
+    forEachShard([&](const std::string& key, const std::string& body) {
         std::string file = "pkSearchData.shard(" + std::to_string(n) + ",[" + body + "]);\n";
         ok = writeBinaryFile(folder + "w-" + std::to_string(n) + ".js", file) && ok;
         if (n)
@@ -339,7 +374,7 @@ bool SearchIndexWriter::write(const std::string& outputFolder) const {
         appendNumber(index, file.size());
         index += ']';
         ++n;
-    }
+    });
     index += "]});\n";
     ok = writeBinaryFile(folder + "index.js", index) && ok;
 
@@ -389,8 +424,46 @@ bool buildSearchIndex(Progress& progress, const std::string& outputFolder,
         page.text.clear();
         writer.addPage(static_cast<int>(n), pageList[n], std::move(page));
     }
-    if (!writer.write(outputFolder) || !ok)
+    finishSearchIndex(progress, outputFolder, writer, ok);
+    return true;
+}
+
+void finishSearchIndex(Progress& progress, const std::string& outputFolder,
+                       const SearchIndexWriter& writer, bool textsWritten) {
+    if (!writer.write(outputFolder) || !textsWritten)
         progress.itemFailed("js/search/", "the search files could not all be written");
+}
+
+SearchPage readSearchPage(const std::optional<std::string>& html, WordSplit split) {
+    SearchPage page;
+    if (html) {
+        // The data file's words come from the page as a text-mode read gives it.
+        page.words = extractPageWordsFromText(fromTextMode(*html), split);
+        page.text = readSearchPageText(*html, split == WordSplit::Unicode);
+    }
+    return page;
+}
+
+bool collectSearchPages(Progress& progress, const std::string& outputFolder,
+                        const std::vector<std::string>& pageList, const SearchPages& pages,
+                        SearchKeywordList& words, SearchIndexWriter& writer, bool& textsWritten) {
+    const std::string textFolder = outputFolder + "js/search/t/";
+    createFolders(textFolder);
+    progress.log("\r\nstart generate keyword......", 1);
+    for (std::size_t n = 0; n < pageList.size(); ++n) {
+        if (progress.checkStop())
+            return false;
+        progress.log("\r\n   parse keyword from:" + pageList[n] + "..", 0);
+        SearchPage page = pages(n);
+        mergePageWords(words, page.words, static_cast<int>(n));
+        textsWritten =
+            writeBinaryFile(textFolder + std::to_string(n) + ".js", textFile(n, page.text.text)) &&
+            textsWritten;
+        page.text.text.clear();
+        writer.addPage(static_cast<int>(n), pageList[n], std::move(page.text));
+        progress.log("....ok", 1);
+        progress.itemDone();
+    }
     return true;
 }
 

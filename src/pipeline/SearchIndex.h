@@ -13,13 +13,17 @@
 // Every file calls pkSearchData.<kind>(...) with plain literals; every string is a JavaScript
 // string literal, so nothing from a help can end the script or run.
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "pages/SitemapNode.h"
+#include "pipeline/FullTextSearch.h"
+#include "text/StringMap.h"
 #include "text/UnicodeWords.h"
 
 namespace plovik {
@@ -47,6 +51,8 @@ public:
     SearchIndexWriter(const SearchIndexWriter&) = delete;
     SearchIndexWriter& operator=(const SearchIndexWriter&) = delete;
 
+    // Pages come in ascending order of `number`; one that does not is ignored, as its postings
+    // could no longer be written in page order.
     void addPage(int number, const std::string& name, SearchPageText page);
     // Writes js/search/ under `outputFolder` (ending in '/'); false when a file failed.
     bool write(const std::string& outputFolder) const;
@@ -61,11 +67,16 @@ public:
     std::map<std::string, std::string> shardFiles() const;
 
 private:
-    struct Posting {
-        int page;
-        unsigned flags;  // 1 in the title, 2 in a heading; the title's word count above them
-        unsigned count;  // times in the text
-        std::vector<unsigned> places;
+    // Every shard file's key and body, in key order.
+    void forEachShard(
+        const std::function<void(const std::string& key, const std::string& body)>& each) const;
+
+    // A word's postings as the shard files hold them, page after page, each page as the
+    // distance from the previous one: kept in that form as pages come, since a big help has
+    // millions of postings and their text is a fraction of their structures' size.
+    struct WordPostings {
+        std::string encoded;
+        int lastPage = 0;
     };
     struct PageInfo {
         std::string title, name, text;
@@ -75,9 +86,31 @@ private:
     std::vector<SitemapNode> nodes_;  // a copy: the maps below point into it
     std::unordered_map<std::string, const SitemapNode*> titleByLocal_;  // the last entry wins
     std::unordered_map<std::string, const SitemapNode*> placeByPage_;   // the first entry wins
-    std::map<std::string, std::vector<Posting>> words_;
+    StringMap<WordPostings> words_;
     std::vector<PageInfo> pages_;
+    int lastNumber_ = -1;
 };
+
+// What the search stages take from one page: the words of the search data file and what the
+// search index keeps. A page that could not be read has none of either.
+struct SearchPage {
+    std::vector<std::string> words;
+    SearchPageText text;
+};
+SearchPage readSearchPage(const std::optional<std::string>& html, WordSplit split);
+// The pages as the search stages get them: index into the page list -> what it holds for them.
+using SearchPages = std::function<SearchPage(std::size_t)>;
+
+// Both kinds of search data from one reading of each page: the words the search data file
+// lists (merged into `words`, with the log texts and checkpoints that collectSearchWords has) and
+// what `writer` keeps, the pages' texts written to js/search/t/ at once. `textsWritten` turns
+// false when a text file could not be written. False when the build was stopped.
+bool collectSearchPages(Progress& progress, const std::string& outputFolder,
+                        const std::vector<std::string>& pageList, const SearchPages& pages,
+                        SearchKeywordList& words, SearchIndexWriter& writer, bool& textsWritten);
+// The rest of js/search/ once the pages are in `writer`; a failed file is a failed item.
+void finishSearchIndex(Progress& progress, const std::string& outputFolder,
+                       const SearchIndexWriter& writer, bool textsWritten);
 
 // The whole stage for the bundled templates: every page of `pageList` read again and written.
 bool buildSearchIndex(Progress& progress, const std::string& outputFolder,

@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <system_error>
 #include <unordered_set>
+#include <vector>
 
 #include "platform/FolderLock.h"
 #include "platform/OutputFolder.h"
@@ -83,16 +85,22 @@ std::optional<std::string> foreignFileIn(const fs::path& folder) {
 
 bool recordSite(const fs::path& folder, const FolderSnapshot& before) {
     const auto known = recorded(folder);
-    std::string text;
+    std::vector<std::string> names;
     walk(folder, [&](const std::string& relative, const fs::directory_entry& entry) {
         if (ours(relative) || relative.find('\n') != std::string::npos)
             return true;
         const auto was = before.files.find(relative);
         if (known.count(relative) || was == before.files.end() ||
             !(was->second == markOf(entry.path())))
-            text += relative + '\n';
+            names.push_back(relative);
         return true;
     });
+    // In name order: the order a folder lists its files in follows the order they were made in,
+    // which says nothing about the site.
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names)
+        text += name + '\n';
     return OutputFolder(folder.string() + "/").writeFile(kSiteRecordName, text);
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -25,24 +26,39 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 std::optional<std::string> readBinaryFile(const std::filesystem::path& path) {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    // Straight into the string: the build reads every page, and a buffer in between would copy
+    // each of them once more.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
     std::string bytes;
     // The size is a hint only: the file may change while it is read, and read() decides.
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size < (std::uintmax_t{1} << 34))
-        bytes.reserve(static_cast<size_t>(size));
-    char buffer[1 << 16];
+    struct stat st {};
+    std::size_t room = 1 << 16;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+        static_cast<std::uintmax_t>(st.st_size) < (std::uintmax_t{1} << 34))
+        room = static_cast<std::size_t>(st.st_size) + 1;  // one more, to meet the end at once
+    std::size_t filled = 0;
+    bool ok = true;
     for (;;) {
-        size_t got = std::fread(buffer, 1, sizeof buffer, file.get());
-        bytes.append(buffer, got);
-        if (got < sizeof buffer)
+        if (bytes.size() == filled)
+            bytes.resize(filled + room);
+        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ok = false;
             break;
+        }
+        if (n == 0)
+            break;
+        filled += static_cast<std::size_t>(n);
+        room = std::max<std::size_t>(room, filled);  // a file that grows: twice the room
     }
-    if (std::ferror(file.get()))
+    ::close(fd);
+    if (!ok)
         return std::nullopt;
+    bytes.resize(filled);
     return bytes;
 }
 

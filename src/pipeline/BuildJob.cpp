@@ -1,7 +1,6 @@
 #include "pipeline/BuildJob.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <unordered_set>
@@ -37,12 +36,11 @@ void declareUtf8InFile(const std::string& path) {
         writeBinaryFile(path, *page);
 }
 
-// True when more cores stand idle than the build's own thread needs: fewer processes were
-// waiting to run, over the last minute, than there are cores less one.
+// True when the machine has a second core. The load of the last minute is no guide: it counts
+// the work the user just finished (a previous build among it) as much as work still running, and
+// on an idle two-core machine the second thread takes a third off the build.
 bool aCoreToSpare() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    double load = 0;
-    return cores >= 2 && ::getloadavg(&load, 1) == 1 && load + 1.0 <= cores;
+    return std::thread::hardware_concurrency() >= 2;
 }
 
 void withTrailingSlash(std::string& folder) {

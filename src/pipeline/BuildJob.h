@@ -125,7 +125,7 @@ public:
     // Whether the frame layout's pages are rewritten on a second thread while the search data is
     // collected (where the two cannot see each other's files), or after it on the build's own.
     // The site, the log and the report are the same either way. Auto takes the second thread when
-    // the machine has a core to spare: on a busy one it only adds the work of handing pages over.
+    // the machine has a second core.
     enum class PageThreads { Auto, One, Two };
     PageThreads pageThreads = PageThreads::Auto;
 

@@ -128,8 +128,9 @@ export class Runner {
         this.skipped = 0;
     }
 
-    add(name, fn) {
-        this.tests.push({ name, fn });
+    // `timeout` (ms, default a minute) bounds the whole test; its own checks bound each step.
+    add(name, fn, { timeout = 60000 } = {}) {
+        this.tests.push({ name, fn, timeout });
     }
 
     async run(filter) {
@@ -140,7 +141,7 @@ export class Runner {
             try {
                 await Promise.race([
                     t.fn(),
-                    new Promise((_, reject) => { timer = setTimeout(() => reject(new Error('test timed out after 60 s')), 60000); }),
+                    new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(`test timed out after ${t.timeout / 1000} s`)), t.timeout); }),
                 ]);
                 this.passed++;
                 console.log(`ok   ${t.name} (${Date.now() - started} ms)`);

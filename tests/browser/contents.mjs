@@ -168,7 +168,7 @@ export async function filterFaults(page, query) {
             for (const li of items) {
                 if (marks.some((m) => li.classList.contains(m))) fault(`"${name(li)}" keeps ${li.className}`);
             }
-            for (let li = tree.firstElementChild; li; li = li.nextElementSibling) {
+            for (const li of tree.querySelectorAll(':scope > li, :scope > .pk-run > li')) {
                 if (!shown(li)) fault(`top item "${name(li)}" is not shown`);
             }
             return faults;

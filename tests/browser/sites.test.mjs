@@ -503,6 +503,27 @@ for (const [layout, site] of [['frame', frameDir], ['noframe', noframeDir]]) run
                         await page.keyboard.type('zq');
                         await page.keyboard.press('Escape');
                         await check('');
+                        // The keys walk the items in order, across the runs a long list is kept in,
+                        // and over the runs a filter leaves empty.
+                        const at = async (keys, n, why) => {
+                            for (const key of keys) await page.keyboard.press(key);
+                            const name = await page.evaluate(() => document.activeElement.textContent);
+                            assert(name.endsWith(`topic ${n}`), `${what}: ${why} reached "${name}", not topic ${n}`);
+                        };
+                        if (shape === 'flat') {
+                            await page.focus('#span_0 > a');
+                            await at(Array(64).fill('ArrowDown'), 64, 'ArrowDown');
+                            await at(['ArrowUp'], 63, 'ArrowUp');
+                            await at(['End'], nodes - 1, 'End');
+                            await at(['Home'], 0, 'Home');
+                            await page.focus('#pk-treefilter');
+                            await page.keyboard.type('topic 1999');
+                            await check('topic 1999');
+                            await at(['ArrowDown'], 1999, 'ArrowDown from the box');
+                            await at(['ArrowDown'], 19990, 'ArrowDown over empty runs');
+                            await at(['ArrowUp'], 1999, 'ArrowUp over empty runs');
+                            await at(['End'], 19999, 'End while filtering');
+                        }
                         assertClean(page);
                     } finally {
                         await page.close();

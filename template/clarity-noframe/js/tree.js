@@ -106,8 +106,80 @@
         return null;
     }
     function parentItem(li) {
-        var ul = li.parentNode;
+        var ul = listOf(li);
         return ul && ul !== tree ? itemOf(ul) : null;
+    }
+
+    // A list of many siblings keeps them in runs of RUN items (div.pk-run, without a role), so
+    // that the browser checks and styles a few hundred runs for coming into view rather than
+    // every item: showing the 17,500 topics of a flat contents again after a filter cost it over
+    // half a second, item by item. Everything below moves between items through these helpers.
+    var RUN = 64;
+    var RUN_FROM = 2 * RUN;
+    var ROW = 28;  // the height of an item of one line, as the style sheet makes it
+    var runs = [];
+    var runRows = [];  // the items a run shows, for the height it is given while out of view
+    function isRun(el) { return !!el && el.tagName === 'DIV' && el.classList.contains('pk-run'); }
+    function listOf(li) {
+        var p = li.parentNode;
+        return isRun(p) ? p.parentNode : p;
+    }
+    function firstItemIn(list) {
+        var c = list.firstElementChild;
+        return isRun(c) ? c.firstElementChild : c;
+    }
+    function lastItemIn(list) {
+        var c = list.lastElementChild;
+        return isRun(c) ? c.lastElementChild : c;
+    }
+    function nextItem(li) {
+        var n = li.nextElementSibling;
+        if (!n && isRun(li.parentNode)) n = li.parentNode.nextElementSibling;
+        return isRun(n) ? n.firstElementChild : n;
+    }
+    function prevItem(li) {
+        var p = li.previousElementSibling;
+        if (!p && isRun(li.parentNode)) p = li.parentNode.previousElementSibling;
+        return isRun(p) ? p.lastElementChild : p;
+    }
+    function setRunRows(r, rows) {
+        if (runRows[r] === rows) return;
+        if (!rows !== !runRows[r]) runs[r].classList.toggle('pk-empty', !rows);
+        if (rows) runs[r].style.setProperty('contain-intrinsic-block-size', rows * ROW + 'px');
+        runRows[r] = rows;
+    }
+    function groupRuns() {
+        var lists = [];
+        if (tree.childElementCount > RUN_FROM) lists.push(tree);
+        var uls = tree.getElementsByTagName('ul');
+        for (var u = 0; u < uls.length; u++) if (uls[u].childElementCount > RUN_FROM) lists.push(uls[u]);
+        if (!lists.length) return;
+        // Moved while the tree is out of the document, the items cost the browser no work of
+        // its own for each move.
+        var holder = tree.parentNode;
+        var after = tree.nextSibling;
+        holder.removeChild(tree);
+        for (var l = 0; l < lists.length; l++) {
+            var list = lists[l];
+            var kids = [];
+            for (var c = list.firstElementChild; c; c = c.nextElementSibling) kids.push(c);
+            var all = document.createDocumentFragment();
+            for (var k = 0; k < kids.length; k += RUN) {
+                var run = document.createElement('div');
+                run.className = 'pk-run';
+                run.setAttribute('role', 'none');
+                var end = Math.min(k + RUN, kids.length);
+                for (var j = k; j < end; j++) run.appendChild(kids[j]);
+                run.pkIndex = runs.length;
+                run.pkRows = end - k;
+                runs.push(run);
+                runRows.push(0);
+                setRunRows(run.pkIndex, run.pkRows);
+                all.appendChild(run);
+            }
+            list.appendChild(all);
+        }
+        holder.insertBefore(tree, after);
     }
     function isOpen(li) { return li.classList.contains('pk-open'); }
     // Items the filter leaves out are told by class, and all of them while nothing matches.
@@ -138,7 +210,7 @@
     function prepareChildren(li) {
         var ul = childList(li);
         if (!ul) return;
-        for (var c = ul.firstElementChild; c; c = c.nextElementSibling) prepare(c);
+        for (var c = firstItemIn(ul); c; c = nextItem(c)) prepare(c);
     }
 
     function setOpen(li, open) {
@@ -258,6 +330,7 @@
     var items = null;
     var names = null;
     var parents = null;
+    var runOf = null;  // per item: the run whose height it counts in, or -1
     var state = null;  // per item: 0 when not filtering, else a sum of the flags below
     var MATCH = 1;     // pk-match: its name holds the text (no style depends on it, so it is cheap)
     var PATH = 2;      // pk-path: a match is below it, so it is shown opened
@@ -314,6 +387,12 @@
         names = allNames;
         parents = Int32Array.from(allParents);
         state = new Uint8Array(items.length);
+        // An item counts in the run it lies in, or in the one its parent counts in.
+        runOf = new Int32Array(items.length);
+        for (var i = 0; i < items.length; i++) {
+            var holder = items[i].parentNode;
+            runOf[i] = isRun(holder) ? holder.pkIndex : parents[i] >= 0 ? runOf[parents[i]] : -1;
+        }
     }
     function setState(i, now) {
         var was = state[i];
@@ -326,6 +405,19 @@
     }
     function applyState(next) {
         for (var i = 0; i < items.length; i++) setState(i, next[i]);
+        if (!runs.length) return;
+        // Runs left with nothing to show leave the layout; the others are given the height of
+        // what they show, so that the scroll bar is about right before they come into view.
+        // Not filtering, every item's state is 0 and a run shows its own items.
+        if (!next.length || next[0] === 0) {
+            for (var r = 0; r < runs.length; r++) setRunRows(r, runs[r].pkRows);
+            return;
+        }
+        var rows = new Int32Array(runs.length);
+        for (var k = 0; k < next.length; k++) {
+            if (runOf[k] >= 0 && !(next[k] & OUT)) rows[runOf[k]]++;
+        }
+        for (var n = 0; n < runs.length; n++) setRunRows(n, rows[n]);
     }
     function showNone(none) {
         if (none === noneShown) return;
@@ -386,8 +478,8 @@
         showNone(false);
     }
     function firstShown() {
-        var li = tree.firstElementChild;
-        while (li && !shown(li)) li = li.nextElementSibling;
+        var li = firstItemIn(tree);
+        while (li && !shown(li)) li = nextItem(li);
         return li;
     }
 
@@ -395,10 +487,11 @@
     function nextInOrder(li, descend) {
         if (descend) {
             var ul = childList(li);
-            if (ul && shown(ul)) return ul.firstElementChild;
+            if (ul && shown(ul)) return firstItemIn(ul);
         }
         for (; li; li = parentItem(li)) {
-            if (li.nextElementSibling) return li.nextElementSibling;
+            var n = nextItem(li);
+            if (n) return n;
         }
         return null;
     }
@@ -411,15 +504,15 @@
         for (;;) {
             var ul = childList(li);
             if (!ul || !shown(ul)) return li;
-            var c = ul.lastElementChild;
-            while (c && !shown(c)) c = c.previousElementSibling;
+            var c = lastItemIn(ul);
+            while (c && !shown(c)) c = prevItem(c);
             if (!c) return li;
             li = c;
         }
     }
     function visiblePrev(li) {
-        var p = li.previousElementSibling;
-        while (p && !shown(p)) p = p.previousElementSibling;
+        var p = prevItem(li);
+        while (p && !shown(p)) p = prevItem(p);
         return p ? lastShownIn(p) : parentItem(li);
     }
     function typeAhead(from, ch) {
@@ -453,7 +546,7 @@
             else to = parentItem(li);
             break;
         case 'Home': to = firstShown(); break;
-        case 'End': to = tree.lastElementChild ? lastShownIn(tree.lastElementChild) : null; break;
+        case 'End': to = lastItemIn(tree) ? lastShownIn(lastItemIn(tree)) : null; break;
         case 'Enter':
             if (anchorOf(li) && anchorOf(li).hasAttribute('href')) return; // the link itself follows
             activate(li);
@@ -463,8 +556,7 @@
             else activate(li);
             break;
         case '*':
-            var ul = li.parentNode;
-            for (var c = ul.firstElementChild; c; c = c.nextElementSibling) setOpen(c, true);
+            for (var c = firstItemIn(listOf(li)); c; c = nextItem(c)) setOpen(c, true);
             break;
         default:
             if (event.key.length === 1 && /\S/.test(event.key)) {
@@ -543,10 +635,11 @@
     }
 
     // --- start ---------------------------------------------------------------------------------
-    for (var top = tree.firstElementChild; top; top = top.nextElementSibling) prepare(top);
+    groupRuns();
+    for (var top = firstItemIn(tree); top; top = nextItem(top)) prepare(top);
     tree.setAttribute('role', 'tree');
     tree.setAttribute('aria-label', 'Contents');
-    focus(tree.firstElementChild, false);
+    focus(firstItemIn(tree), false);
 
     if (bridge && bridge.framed()) {
         bridge.on('current', function (data) {

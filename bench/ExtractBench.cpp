@@ -11,9 +11,9 @@
 // compared with `7zz t`, extraction with `7zz x` into a fresh folder of the same file system
 // (SCRATCH, default /dev/shm where there is one, so that the disk does not decide).
 //
-// --stream-extract writes every stored file through deliverSectionObjects: the section decoded
-// once in order, each file handed its bytes as they come. It is what extraction can become; it
-// writes the bytes as stored, with no skip list, no log and no charset conversion.
+// --stream-extract writes every stored file straight from deliverSectionObjects, under its own
+// name as its bytes come: the bytes as stored, with no skip list, no turn to wait for, no log and
+// no charset conversion. It is the floor under what an extraction can cost.
 //
 // CHM defaults to Debian's lcl.chm where bench/fetch-inputs.sh puts it. 7-Zip is looked for as
 // 7zz, then 7z.

@@ -2,7 +2,7 @@
 // directory, read the section list, and fetch every entry (which decodes the compressed section
 // from the reset point at or before each object). Then hands the compressed section's objects
 // their bytes in one pass, which must answer each object once, with bytes of its length, and
-// streams them to a reader that asks in directory order, within a small limit of bytes held. Then
+// extracts the file into a folder, where no file may be left under a temporary name. Then
 // reads the help's context map, as a build and `plovik list --context` do, and its contents in
 // binary form, as a build of a help without a .hhc does. The same bytes go to the parsers of the
 // map (split into an #IVB and a #STRINGS) and of the binary contents (cut into its five objects)
@@ -10,6 +10,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,7 +23,7 @@
 #include "chm/ChmFile.h"
 #include "chm/ContextMap.h"
 #include "chm/SectionReader.h"
-#include "chm/SectionStream.h"
+#include "chm/Extraction.h"
 #include "platform/OutputFolder.h"
 
 namespace {
@@ -40,6 +45,31 @@ public:
     }
     std::vector<int> answers;
     std::size_t total = 0;
+};
+
+// The files an extraction says it wrote.
+struct WrittenNames final : plovik::ExtractionSink {
+    void entryFinished(std::string_view relative, const plovik::Outcome& outcome,
+                       const plovik::TransformNote&) override {
+        if (outcome)
+            names.emplace(relative);
+    }
+    std::set<std::string> names;
+};
+
+// A folder of this process's own, removed when it ends.
+struct ScratchFolder {
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "fuzzchm-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            __builtin_trap();
+        path = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::filesystem::path path;
 };
 
 }  // namespace
@@ -116,31 +146,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         total += sink.total;
     }
 
-    // The same objects as extraction streams them: asked for in directory order, with so little
-    // room to hold objects decoded ahead that some are held and some let go.
-    for (std::size_t s = 0; s < chm->sections.size(); ++s) {
-        if (!chm->sections[s].compressed)
-            continue;
-        auto reader = SectionReader::open(*chm, s);
-        if (!reader)
-            continue;
-        std::vector<SectionStream::Object> objects;
-        for (std::size_t i = 0; i < chm->entries.size(); ++i) {
-            if (chm->entries[i].section == s)
-                objects.push_back({chm->entries[i].offset, chm->entries[i].length, i});
-        }
-        SectionStream stream(*chm, std::move(reader), std::move(objects), 4096);
-        for (std::size_t i = 0; i < chm->entries.size(); ++i) {
-            if (chm->entries[i].section != s ||
-                stream.fetch(i, bytes) != SectionStream::Fetch::Ready)
-                continue;
-            if (bytes.bytes.size() != chm->entries[i].length)
+    // Extraction as a build runs it, into a folder of its own emptied after each input: the
+    // files come out of their section in its order and take their names in directory order,
+    // and whatever the input, none is left under its temporary name.
+    static const ScratchFolder folder;
+    const std::filesystem::path& scratch = folder.path;
+    const std::filesystem::path file = scratch / "input.chm";
+    const std::filesystem::path out = scratch / "out";
+    {
+        std::ofstream(file, std::ios::binary).write(input.data(), static_cast<long>(input.size()));
+        std::filesystem::create_directories(out);
+        WrittenNames written;
+        const ExtractionSummary summary = extractChm(file.string(), out.string() + "/", written);
+        std::error_code error;
+        for (auto it = std::filesystem::recursive_directory_iterator(out, error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            // A stored file may have such a name itself.
+            if (it->path().filename().string().rfind(OutputFolder::kTemporaryPrefix, 0) == 0 &&
+                !written.names.count(std::filesystem::relative(it->path(), out).string()))
                 __builtin_trap();
-            for (char c : bytes.bytes)
-                total += static_cast<unsigned char>(c);
         }
-        if (stream.peakHeld() > 4096)
-            __builtin_trap();
+        total += summary.written;
+        std::filesystem::remove_all(out, error);
     }
     closeChm(*chm);
     return total == 0xFFFFFFFF ? 1 : 0;

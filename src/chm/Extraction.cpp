@@ -1,12 +1,15 @@
 #include "chm/Extraction.h"
 
 #include <array>
+#include <cstdint>
 #include <map>
+#include <vector>
 
 #include "chm/ChmFile.h"
-#include "chm/SectionStream.h"
+#include "chm/SectionReader.h"
 #include "platform/OutputFolder.h"
 #include "text/AsciiCase.h"
+#include "text/PathSegments.h"
 
 namespace plovik {
 namespace {
@@ -35,79 +38,28 @@ std::string_view parentOf(std::string_view relative) {
     return cut == std::string_view::npos ? std::string_view{} : relative.substr(0, cut);
 }
 
-// A stored file that extraction will most likely ask for; the sink's renaming can still make it
-// skip one (then it is let go unasked) or ask for another (then that is fetched on its own).
-bool likelyWritten(const ChmEntry& entry) {
-    if (entry.name.size() < 2 || entry.name.front() != '/' || entry.isFolder() || entry.length == 0)
-        return false;
-    const std::string_view relative = std::string_view(entry.name).substr(1);
-    return !listed(kSkippedFileNames, relative) &&
-           !listed(kSkippedDirectoryNames, parentOf(relative));
-}
-
-// The files of every compressed section, read by decoding each section once in its own order
-// while extraction asks in directory order; see SectionStream.
-class StreamedSections {
-public:
-    StreamedSections(ChmFile& chm, std::size_t holdLimit) : chm_(chm) {
-        std::map<std::size_t, std::vector<SectionStream::Object>> wanted;
-        for (std::size_t i = 0; i < chm.entries.size(); ++i) {
-            const ChmEntry& e = chm.entries[i];
-            if (e.section < chm.sections.size() && chm.sections[e.section].compressed &&
-                likelyWritten(e))
-                wanted[e.section].push_back({e.offset, e.length, i});
-        }
-        for (auto& [index, objects] : wanted) {
-            const ChmSection& section = chm.sections[index];
-            if (section.decodeAttempted && !section.decoded)
-                continue;  // known not to decode: retrieveEntry says so for each file
-            if (auto reader = SectionReader::open(chm, index))
-                streams_.emplace(index, std::make_unique<SectionStream>(
-                                            chm, std::move(reader), std::move(objects), holdLimit));
-        }
-    }
-
-    // 0 with the bytes of entry `index`, or -1 when they cannot be had whole.
-    int fetch(std::size_t index, ObjectBytes& out) {
-        const ChmEntry& entry = chm_.entries[index];
-        const auto stream = streams_.find(entry.section);
-        if (stream != streams_.end()) {
-            switch (stream->second->fetch(index, out)) {
-                case SectionStream::Fetch::Ready:
-                    return 0;
-                case SectionStream::Fetch::Failed:
-                    return -1;
-                case SectionStream::Fetch::Elsewhere:
-                    break;
-            }
-        }
-        return retrieveEntry(chm_, entry, out);
-    }
-
-private:
-    ChmFile& chm_;
-    std::map<std::size_t, std::unique_ptr<SectionStream>> streams_;
+// What becomes of one directory entry, worked out before anything is written.
+struct Planned {
+    enum class Kind : std::uint8_t {
+        Nothing,   // the compiler's own, a name without "/", or "/" itself
+        Folder,    // made in its turn
+        File,      // fetched and written in its turn
+        Refused,   // told in its turn and never written
+        Streamed,  // written as its section is decoded, waiting under a temporary name
+    };
+    Kind kind = Kind::Nothing;
+    bool answered = false;  // Streamed: its bytes have come (or cannot)
+    std::string name;       // as written, with its leading "/"
+    Outcome outcome;        // Refused: why; Streamed: whether its bytes could be staged
+    TransformNote note;
+    OutputFolder::Staged staged;
 };
 
-}  // namespace
-
-ExtractionSummary extractChm(const std::string& chmPath, const std::string& outputFolder,
-                             ExtractionSink& sink, std::size_t holdLimit) {
-    ExtractionSummary summary;
-    std::unique_ptr<ChmFile> chm = openChm(chmPath, summary.outcome);
-    if (!chm)
-        return summary;
-    sink.opened(*chm);
-    OutputFolder out(outputFolder);
-    StreamedSections sections(*chm, holdLimit);
-    ObjectBytes bytes;
-
-    for (std::size_t index = 0; index < chm->entries.size(); ++index) {
-        const ChmEntry& entry = chm->entries[index];
-        if (sink.stopRequested()) {
-            summary.stopped = true;
-            return summary;
-        }
+std::vector<Planned> planEntries(const ChmFile& chm, ExtractionSink& sink) {
+    std::vector<Planned> plan(chm.entries.size());
+    for (std::size_t index = 0; index < chm.entries.size(); ++index) {
+        const ChmEntry& entry = chm.entries[index];
+        Planned& p = plan[index];
         if (entry.name.size() < 2 || entry.name.front() != '/')
             continue;  // "::" objects, "/" and ""
         const std::string_view name = sink.nameFor(entry.name);
@@ -117,7 +69,8 @@ ExtractionSummary extractChm(const std::string& chmPath, const std::string& outp
             const std::string_view folder = name.substr(1, name.size() - 2);
             if (folder.empty() || listed(kSkippedDirectoryNames, folder))
                 continue;
-            out.makeFolders(folder);  // folders are not told; a bad one fails its files
+            p.kind = Planned::Kind::Folder;
+            p.name.assign(name);
             continue;
         }
         const std::string_view relative = name.substr(1);
@@ -125,25 +78,163 @@ ExtractionSummary extractChm(const std::string& chmPath, const std::string& outp
             listed(kSkippedDirectoryNames, parentOf(relative))) {
             continue;
         }
-
-        sink.entryStarted(name);
-        // A name that would leave the output folder is never written; an object whose bytes
-        // cannot be had whole leaves no file.
-        Outcome outcome;
-        if (!isSafeRelativeName(relative))
-            outcome = Outcome::itemFailed("its name would leave the output folder");
-        else if (std::string why = sink.refusal(relative); !why.empty())
-            outcome = Outcome::itemFailed(std::move(why));
-        else if (sections.fetch(index, bytes) != 0)
-            outcome =
-                Outcome::itemFailed("its " + std::to_string(entry.length) + " bytes at offset " +
-                                    std::to_string(entry.offset) + " of section " +
-                                    std::to_string(entry.section) + " cannot be read whole");
-        else
-            outcome = out.write(relative, sink.transform(relative, bytes.bytes));
-        ++(outcome ? summary.written : summary.failed);
-        sink.entryFinished(relative, outcome);
+        p.name.assign(name);
+        // A name that would leave the output folder is never written.
+        if (!isSafeRelativeName(relative)) {
+            p.kind = Planned::Kind::Refused;
+            p.outcome = Outcome::itemFailed("its name would leave the output folder");
+        } else if (fileNameOf(relative).rfind(OutputFolder::kTemporaryPrefix, 0) == 0) {
+            // Files wait under such names for their turn; one of the help's own could take the
+            // place of another's bytes.
+            p.kind = Planned::Kind::Refused;
+            p.outcome = Outcome::itemFailed("its name is of the kind files are written under until "
+                                            "they are complete");
+        } else if (std::string why = sink.refusal(relative); !why.empty()) {
+            p.kind = Planned::Kind::Refused;
+            p.outcome = Outcome::itemFailed(std::move(why));
+        } else {
+            p.kind = Planned::Kind::File;
+        }
     }
+    return plan;
+}
+
+std::string unreadable(const ChmEntry& entry) {
+    return "its " + std::to_string(entry.length) + " bytes at offset " +
+           std::to_string(entry.offset) + " of section " + std::to_string(entry.section) +
+           " cannot be read whole";
+}
+
+// Writes the files of the compressed sections as they are decoded and tells every entry in
+// directory order as soon as it and all before it are done: the sink hears, and the folder
+// holds, what writing one file after another would have given at each point.
+class InOrderExtraction : public SectionObjectSink {
+public:
+    InOrderExtraction(ChmFile& chm, OutputFolder& out, ExtractionSink& sink,
+                      ExtractionSummary& summary)
+        : chm_(chm), out_(out), sink_(sink), summary_(summary), plan_(planEntries(chm, sink)) {}
+
+    void run() {
+        std::map<std::size_t, std::vector<SectionObject>> bySection;
+        for (std::size_t index = 0; index < plan_.size(); ++index) {
+            const ChmEntry& entry = chm_.entries[index];
+            if (plan_[index].kind != Planned::Kind::File || entry.length == 0 ||
+                entry.section >= chm_.sections.size() || !chm_.sections[entry.section].compressed)
+                continue;
+            const ChmSection& section = chm_.sections[entry.section];
+            if (section.decodeAttempted && !section.decoded)
+                continue;  // known not to decode: retrieveEntry says so for each file
+            bySection[entry.section].push_back({entry.offset, entry.length, index});
+            plan_[index].kind = Planned::Kind::Streamed;
+        }
+        for (auto& [index, objects] : bySection) {
+            auto reader = SectionReader::open(chm_, index);
+            if (!reader) {
+                // Then each file is fetched in its turn, and says why it is lost.
+                for (const SectionObject& object : objects)
+                    plan_[object.tag].kind = Planned::Kind::File;
+                tell();
+                continue;
+            }
+            if (!deliverSectionObjects(*reader, std::move(objects), *this))
+                break;
+            tell();
+        }
+        tell();
+        // Files staged beyond a stop never take their names.
+        for (Planned& p : plan_) {
+            if (p.kind == Planned::Kind::Streamed && p.answered && p.outcome &&
+                !p.staged.temporary.empty())
+                out_.discard(p.staged);
+        }
+    }
+
+    bool stopRequested() override { return summary_.stopped; }
+
+    void objectReady(const SectionObject& object, std::string_view bytes) override {
+        Planned& p = plan_[object.tag];
+        const std::string_view relative = std::string_view(p.name).substr(1);
+        p.outcome = out_.stage(relative, sink_.transform(relative, bytes, p.note), p.staged);
+        p.answered = true;
+        tell();
+    }
+
+    void objectFailed(const SectionObject& object, const LzxResult& why) override {
+        (void)why;
+        Planned& p = plan_[object.tag];
+        p.outcome = Outcome::itemFailed(unreadable(chm_.entries[object.tag]));
+        p.answered = true;
+        tell();
+    }
+
+private:
+    // Tells the entries whose turn has come, up to one whose bytes are yet to come.
+    void tell() {
+        for (; next_ < plan_.size() && !summary_.stopped; ++next_) {
+            Planned& p = plan_[next_];
+            if (p.kind == Planned::Kind::Streamed && !p.answered)
+                return;
+            if (sink_.stopRequested()) {
+                summary_.stopped = true;
+                return;
+            }
+            tellEntry(next_, p);
+        }
+    }
+
+    void tellEntry(std::size_t index, Planned& p) {
+        const std::string_view relative =
+            p.name.empty() ? std::string_view() : std::string_view(p.name).substr(1);
+        Outcome outcome;
+        switch (p.kind) {
+            case Planned::Kind::Nothing:
+                return;
+            case Planned::Kind::Folder:
+                out_.makeFolders(relative);  // folders are not told; a bad one fails its files
+                return;
+            case Planned::Kind::Refused:
+                sink_.entryStarted(p.name);
+                outcome = std::move(p.outcome);
+                break;
+            case Planned::Kind::Streamed:
+                sink_.entryStarted(p.name);
+                outcome = p.outcome ? out_.commit(p.staged) : std::move(p.outcome);
+                p.staged.temporary.clear();
+                break;
+            case Planned::Kind::File:
+                sink_.entryStarted(p.name);
+                // An object whose bytes cannot be had whole leaves no file.
+                if (retrieveEntry(chm_, chm_.entries[index], bytes_) != 0)
+                    outcome = Outcome::itemFailed(unreadable(chm_.entries[index]));
+                else
+                    outcome = out_.write(relative, sink_.transform(relative, bytes_.bytes, p.note));
+                break;
+        }
+        ++(outcome ? summary_.written : summary_.failed);
+        sink_.entryFinished(relative, outcome, p.note);
+        p = Planned{};  // its name and reason are told; let them go
+    }
+
+    ChmFile& chm_;
+    OutputFolder& out_;
+    ExtractionSink& sink_;
+    ExtractionSummary& summary_;
+    std::vector<Planned> plan_;
+    std::size_t next_ = 0;  // the entry whose turn it is
+    ObjectBytes bytes_;
+};
+
+}  // namespace
+
+ExtractionSummary extractChm(const std::string& chmPath, const std::string& outputFolder,
+                             ExtractionSink& sink) {
+    ExtractionSummary summary;
+    std::unique_ptr<ChmFile> chm = openChm(chmPath, summary.outcome);
+    if (!chm)
+        return summary;
+    sink.opened(*chm);
+    OutputFolder out(outputFolder);
+    InOrderExtraction(*chm, out, sink, summary).run();
     return summary;
 }
 

@@ -15,6 +15,11 @@ namespace plovik {
 
 struct ChmFile;
 
+// What a sink's transform noticed about one file's bytes.
+struct TransformNote {
+    std::size_t undecodable = 0;  // bytes that were not text in the code page they were read in
+};
+
 class ExtractionSink {
 public:
     virtual ~ExtractionSink() = default;
@@ -33,18 +38,24 @@ public:
         (void)relative;
         return {};
     }
-    // A file is about to be unpacked; `name` is as written, with its leading "/".
+    // A file's turn has come; `name` is as written, with its leading "/".
     virtual void entryStarted(std::string_view name) { (void)name; }
     // The bytes to write for the file `relative` (its name as written, less the leading "/").
-    // The view must stay valid until the file is written.
-    virtual std::string_view transform(std::string_view relative, std::string_view bytes) {
+    // The view must stay valid until the file is written. A file's bytes may be asked for before
+    // its turn, so what the sink notices about them goes into `note`, which comes back with the
+    // file in entryFinished().
+    virtual std::string_view transform(std::string_view relative, std::string_view bytes,
+                                       TransformNote& note) {
         (void)relative;
+        (void)note;
         return bytes;
     }
     // The file is written (ok) or lost (item failed, with the reason).
-    virtual void entryFinished(std::string_view relative, const Outcome& outcome) {
+    virtual void entryFinished(std::string_view relative, const Outcome& outcome,
+                               const TransformNote& note) {
         (void)relative;
         (void)outcome;
+        (void)note;
     }
 };
 
@@ -58,15 +69,13 @@ struct ExtractionSummary {
     bool opened() const { return outcome.grade != Grade::Fatal; }
 };
 
-// Bytes of files decoded ahead of their turn that an extraction keeps for it, at most.
-inline constexpr std::size_t kExtractionHoldLimit = std::size_t{16} << 20;
-
 // Writes every stored file of the CHM at `chmPath` below `outputFolder` (ending with '/'), in
 // directory order, except the help compiler's own objects. A name that would leave the folder is
-// never written. Each compressed section is decoded once, in its own order; files that come out
-// before their turn are kept for it up to `holdLimit` bytes, and beyond that decoded again when
-// their turn comes, so the limit changes the time taken, never what is written or told.
+// never written. Each compressed section is decoded once, in its own order, and each file is
+// written as its bytes come, under a temporary name; it takes its own name when its turn comes
+// in directory order, so the sink hears of the files, and a stop leaves them, as if they had
+// been written one after another.
 ExtractionSummary extractChm(const std::string& chmPath, const std::string& outputFolder,
-                             ExtractionSink& sink, std::size_t holdLimit = kExtractionHoldLimit);
+                             ExtractionSink& sink);
 
 }  // namespace plovik

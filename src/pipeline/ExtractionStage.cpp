@@ -66,27 +66,28 @@ std::string_view ExtractionStage::nameFor(std::string_view stored) {
 }
 
 void ExtractionStage::entryStarted(std::string_view name) {
-    undecodable_ = 0;
     line_.assign("\r\n   extract:").append(name).append("......");
     progress_.log(line_, 0);
 }
 
-std::string_view ExtractionStage::transform(std::string_view relative, std::string_view bytes) {
-    return utf8_ ? utf8_->content(relative, bytes, undecodable_) : bytes;
+std::string_view ExtractionStage::transform(std::string_view relative, std::string_view bytes,
+                                            TransformNote& note) {
+    return utf8_ ? utf8_->content(relative, bytes, note.undecodable) : bytes;
 }
 
-void ExtractionStage::entryFinished(std::string_view relative, const Outcome& outcome) {
+void ExtractionStage::entryFinished(std::string_view relative, const Outcome& outcome,
+                                    const TransformNote& note) {
     if (outcome)
         noteWritten(relative);
     progress_.log(outcome ? "ok" : "failed", 1);
     if (!outcome)
         progress_.itemFailed(relative, outcome.reason);
-    if (outcome && undecodable_ > 0) {
+    if (outcome && note.undecodable > 0) {
         line_.assign("\r\n   ")
             .append(relative)
             .append(": ")
-            .append(std::to_string(undecodable_))
-            .append(undecodable_ == 1 ? " byte" : " bytes")
+            .append(std::to_string(note.undecodable))
+            .append(note.undecodable == 1 ? " byte" : " bytes")
             .append(" could not be decoded (now U+FFFD)");
         progress_.log(line_, 0);
     }

@@ -51,8 +51,10 @@ public:
     std::string_view nameFor(std::string_view stored) override;
     std::string refusal(std::string_view relative) override;
     void entryStarted(std::string_view name) override;
-    std::string_view transform(std::string_view relative, std::string_view bytes) override;
-    void entryFinished(std::string_view relative, const Outcome& outcome) override;
+    std::string_view transform(std::string_view relative, std::string_view bytes,
+                               TransformNote& note) override;
+    void entryFinished(std::string_view relative, const Outcome& outcome,
+                       const TransformNote& note) override;
 
 private:
     void noteWritten(std::string_view relative);
@@ -63,7 +65,6 @@ private:
     std::unique_ptr<HelpTextToUtf8> utf8_;
     ExtractedHelp help_;
     std::vector<std::string> protected_;
-    std::size_t undecodable_ = 0;  // of the file being written
     std::string line_;
 };
 

@@ -66,8 +66,33 @@ OutputFolder::OutputFolder(std::string root) : root_(std::move(root)) {
 }
 
 OutputFolder::~OutputFolder() {
-    if (lastFolder_ >= 0)
-        ::close(lastFolder_);
+    closeFolders();
+}
+
+void OutputFolder::closeFolders() {
+    for (const auto& [name, fd] : openFolders_)
+        ::close(fd);
+    openFolders_.clear();
+}
+
+// Files mostly come a folder at a time, or from a few folders in turn: each folder stays open
+// for the next, which saves walking to it again. The descriptor is the real folder reached
+// before, so keeping it open never lets a write go through a link put in its place since.
+int OutputFolder::folderFor(std::string_view relative) {
+    const std::string key(relative);
+    if (const auto open = openFolders_.find(key); open != openFolders_.end())
+        return open->second;
+    const int fd = openFolder(relative, !knownFolders_.count(key));
+    if (fd < 0)
+        return -1;
+    if (!relative.empty())
+        knownFolders_.insert(key);
+    // A help of many folders would otherwise hold a descriptor for each.
+    constexpr std::size_t kMostOpen = 64;
+    if (openFolders_.size() >= kMostOpen)
+        closeFolders();
+    openFolders_.emplace(key, fd);
+    return fd;
 }
 
 int OutputFolder::openFolder(std::string_view relative, bool create) {
@@ -122,32 +147,26 @@ bool OutputFolder::writeFile(std::string_view relative, std::string_view bytes) 
 }
 
 Outcome OutputFolder::write(std::string_view relative, std::string_view bytes) {
+    Staged staged;
+    Outcome outcome = stage(relative, bytes, staged);
+    return outcome ? commit(staged) : outcome;
+}
+
+Outcome OutputFolder::stage(std::string_view relative, std::string_view bytes, Staged& staged) {
     if (!isSafeRelativeName(relative) || relative.back() == '/')
         return Outcome::itemFailed("its name would leave the output folder");
     const std::size_t slash = relative.rfind('/');
     const std::string_view folderName =
         slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash);
-    const std::string name(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+    std::string name(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
     if (name == ".")
         return Outcome::itemFailed("its name is a folder's");
 
-    // Files of one folder mostly come one after another: the folder stays open for the next,
-    // which saves walking to it again. The descriptor is the real folder reached before, so
-    // keeping it open never lets a write go through a link put in its place since.
-    if (lastFolder_ < 0 || lastFolderName_ != folderName) {
-        Descriptor opened(openFolder(folderName, !knownFolders_.count(std::string(folderName))));
-        if (opened.get() < 0) {
-            return Outcome::itemFailed("its folder could not be made (" + std::string(folderName) +
-                                       "): " + errorText(errno));
-        }
-        if (!folderName.empty())
-            knownFolders_.insert(std::string(folderName));
-        if (lastFolder_ >= 0)
-            ::close(lastFolder_);
-        lastFolder_ = opened.release();
-        lastFolderName_.assign(folderName);
+    const int folder = folderFor(folderName);
+    if (folder < 0) {
+        return Outcome::itemFailed("its folder could not be made (" + std::string(folderName) +
+                                   "): " + errorText(errno));
     }
-    const int folder = lastFolder_;
 
     // The new bytes go to a name of our own beside the file; only a complete file is renamed
     // over the old one, and a rename replaces a link at that name instead of following it. No
@@ -190,13 +209,31 @@ Outcome OutputFolder::write(std::string_view relative, std::string_view bytes) {
                                    " bytes failed after " + std::to_string(bytes.size() - left) +
                                    ": " + errorText(error));
     }
-    if (::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0) {
-        error = errno;
-        ::unlinkat(folder, temporary.c_str(), 0);
+    staged.folder.assign(folderName);
+    staged.name = std::move(name);
+    staged.temporary = std::move(temporary);
+    return Outcome::ok();
+}
+
+Outcome OutputFolder::commit(const Staged& staged) {
+    const int folder = folderFor(staged.folder);
+    if (folder < 0) {
+        return Outcome::itemFailed("its folder could not be reached again (" + staged.folder +
+                                   "): " + errorText(errno));
+    }
+    if (::renameat(folder, staged.temporary.c_str(), folder, staged.name.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(folder, staged.temporary.c_str(), 0);
         return Outcome::itemFailed("it could not take the place of what has its name: " +
                                    errorText(error));
     }
     return Outcome::ok();
+}
+
+void OutputFolder::discard(const Staged& staged) {
+    const int folder = folderFor(staged.folder);
+    if (folder >= 0)
+        ::unlinkat(folder, staged.temporary.c_str(), 0);
 }
 
 }  // namespace plovik

@@ -12,6 +12,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/Outcome.h"
@@ -43,6 +44,19 @@ public:
     // when the file could not be written.
     Outcome write(std::string_view relative, std::string_view bytes);
 
+    // write() in two steps, for files whose bytes come before their turn: stage() writes them
+    // whole under a temporary name beside where they go, commit() puts them in place, and
+    // discard() removes them when their turn never comes. Until commit(), nothing under the
+    // file's own name has changed.
+    struct Staged {
+        std::string folder;     // relative, empty for the root
+        std::string name;       // the file's name in that folder
+        std::string temporary;  // the name the bytes wait under
+    };
+    Outcome stage(std::string_view relative, std::string_view bytes, Staged& staged);
+    Outcome commit(const Staged& staged);
+    void discard(const Staged& staged);
+
     const std::string& root() const { return root_; }
 
     // The prefix of the temporary names files are written under before they are renamed; a
@@ -53,11 +67,14 @@ private:
     // An open descriptor of the folder `relative` (empty: the root), reached without following
     // a link below the root and made where missing; -1 with errno set when that fails.
     int openFolder(std::string_view relative, bool create);
+    // The same, kept open for the files that follow (owned here); -1 with errno set.
+    int folderFor(std::string_view relative);
+    void closeFolders();
 
     std::string root_;
     std::unordered_set<std::string> knownFolders_;  // relative folders made or found real
-    std::string lastFolderName_;  // the folder the last file went to, and its open descriptor
-    int lastFolder_ = -1;
+    // Folders files went to lately, by relative name, and their open descriptors.
+    std::unordered_map<std::string, int> openFolders_;
 };
 
 }  // namespace plovik

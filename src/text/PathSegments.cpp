@@ -32,4 +32,8 @@ std::string_view folderOf(std::string_view relative) {
     return slash == std::string_view::npos ? std::string_view{} : relative.substr(0, slash + 1);
 }
 
+std::string_view fileNameOf(std::string_view relative) {
+    return relative.substr(folderOf(relative).size());
+}
+
 }  // namespace plovik

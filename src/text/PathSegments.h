@@ -20,4 +20,7 @@ std::string_view extensionOf(std::string_view name);
 // The folder part of `relative` with its trailing '/'; "" for a name at the root.
 std::string_view folderOf(std::string_view relative);
 
+// What follows the last '/' of `relative`; all of it when there is none.
+std::string_view fileNameOf(std::string_view relative);
+
 }  // namespace plovik

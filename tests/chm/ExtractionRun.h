@@ -37,7 +37,8 @@ struct ExtractionRun : ExtractionSink {
 
     bool stopRequested() override { return stopping && finished.size() >= stopAfter; }
     void entryStarted(std::string_view name) override { started.emplace_back(name); }
-    void entryFinished(std::string_view relative, const Outcome& outcome) override {
+    void entryFinished(std::string_view relative, const Outcome& outcome,
+                       const TransformNote&) override {
         finished.emplace_back(std::string(relative), outcome);
     }
 };
@@ -64,14 +65,13 @@ public:
 // `stopAfter`: ask to stop once that many files have been written or lost.
 inline std::unique_ptr<ExtractionRun> runExtraction(const std::string& chmPath,
                                                     const std::string& outputFolder,
-                                                    int stopAfter = -1,
-                                                    std::size_t holdLimit = kExtractionHoldLimit) {
+                                                    int stopAfter = -1) {
     auto run = std::make_unique<ExtractionRun>();
     if (stopAfter >= 0) {
         run->stopping = true;
         run->stopAfter = static_cast<std::size_t>(stopAfter);
     }
-    run->summary = extractChm(chmPath, outputFolder, *run, holdLimit);
+    run->summary = extractChm(chmPath, outputFolder, *run);
     return run;
 }
 

@@ -2,6 +2,7 @@
 // and that no name a CHM holds can put a file outside the folder.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -98,11 +99,11 @@ TEST_F(Extraction, TellsAndWritesEachFileInDirectoryOrder) {
     EXPECT_EQ(fs::file_size(out() / "zero.htm"), 0u);
 }
 
-// The section holds the files in another order than the directory: each comes out of the decoder
-// in section order and is written in directory order, whether it was held for its turn, let go
-// and decoded again (nothing may be held), or pieced together over several reset intervals. The
-// sink hears the same, and the same bytes are written, whatever may be held.
-TEST_F(Extraction, FilesDecodedAheadOfTheirTurnComeOutTheSameWhateverIsHeld) {
+// The section holds the files in another order than the directory: each is decoded in section
+// order, some pieced together over several reset intervals, and written as it comes, yet the sink
+// hears of them in directory order, and a stop leaves exactly the files it has heard of, with no
+// file waiting under a temporary name.
+TEST_F(Extraction, FilesDecodedAheadOfTheirTurnTakeTheirNamesInDirectoryOrder) {
     std::mt19937 rng(5);
     auto text = [&](std::size_t size) {
         std::string s;
@@ -126,27 +127,42 @@ TEST_F(Extraction, FilesDecodedAheadOfTheirTurnComeOutTheSameWhateverIsHeld) {
     ASSERT_FALSE(bytes.empty()) << w.error();
     const fs::path chm = writeFile(dir.path() / "input.chm", bytes);
 
-    std::vector<std::string> heard;
-    for (std::size_t holdLimit : {kExtractionHoldLimit, std::size_t{100000}, std::size_t{0}}) {
-        SCOPED_TRACE(holdLimit);
-        const fs::path folder = dir.path() / ("out-" + std::to_string(holdLimit));
-        fs::create_directories(folder);
-        auto run = runExtraction(chm.string(), folder.string() + "/", -1, holdLimit);
-        ASSERT_TRUE(run->result());
-        EXPECT_EQ(run->summary.written, files.size());
-        EXPECT_EQ(run->summary.failed, 0u);
-        for (const auto& [name, content] : files)
-            EXPECT_TRUE(readFile(folder / name) == content) << name;
-        if (heard.empty())
-            heard = run->started;
-        EXPECT_EQ(run->started, heard);
-    }
+    auto listed = [](const fs::path& folder) {
+        std::vector<std::string> found;
+        for (const auto& e : fs::directory_iterator(folder))
+            found.push_back(e.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const fs::path whole = dir.path() / "whole";
+    fs::create_directories(whole);
+    auto run = runExtraction(chm.string(), whole.string() + "/");
+    ASSERT_TRUE(run->result());
+    EXPECT_EQ(run->summary.written, files.size());
+    EXPECT_EQ(run->summary.failed, 0u);
+    for (const auto& [name, content] : files)
+        EXPECT_TRUE(readFile(whole / name) == content) << name;
+    EXPECT_EQ(listed(whole).size(), files.size());
     // Told in directory order, which is not the order of the section.
     std::vector<std::string> sectionOrder;
     for (const std::string& name : names)
         sectionOrder.push_back("/" + name);
-    EXPECT_NE(heard, sectionOrder);
-    EXPECT_EQ(heard.size(), sectionOrder.size());
+    EXPECT_NE(run->started, sectionOrder);
+    EXPECT_EQ(run->started.size(), sectionOrder.size());
+
+    for (int stopAfter : {0, 1, 17, 45}) {
+        SCOPED_TRACE(stopAfter);
+        const fs::path folder = dir.path() / ("stopped-" + std::to_string(stopAfter));
+        fs::create_directories(folder);
+        auto stopped = runExtraction(chm.string(), folder.string() + "/", stopAfter);
+        EXPECT_TRUE(stopped->summary.stopped);
+        std::vector<std::string> heard = stopped->written();
+        ASSERT_EQ(heard.size(), static_cast<std::size_t>(stopAfter));
+        std::sort(heard.begin(), heard.end());
+        EXPECT_EQ(listed(folder), heard);
+        for (const std::string& name : heard)
+            EXPECT_TRUE(readFile(folder / name) == files[name]) << name;
+    }
 }
 
 TEST_F(Extraction, NamesThatWouldLeaveTheFolderAreNeverWritten) {
@@ -175,6 +191,26 @@ TEST_F(Extraction, NamesThatWouldLeaveTheFolderAreNeverWritten) {
     EXPECT_TRUE(strayFiles().empty()) << strayFiles().front();
     EXPECT_FALSE(fs::exists(dir.path() / "outside-folder"));
     EXPECT_FALSE(fs::exists(fs::path("/outside-abs.htm")));
+}
+
+// Files wait for their turn under temporary names; a stored file named like one, renamed into
+// place first, would take the place of another file's bytes. Such names are never written, and
+// every other file keeps its own bytes.
+TEST_F(Extraction, StoredNamesOfTheTemporaryKindAreNotWritten) {
+    ChmWriter w;
+    w.layout().sorted = false;
+    w.addFile("/z.htm", "the last file in directory order, the first in its section");
+    for (int n = 0; n < 50; ++n)
+        w.addFile("/sub/.plovik-tmp-" + std::to_string(::getpid()) + "-" + std::to_string(n),
+                  "not a temporary file");
+    w.addFile("/sub/.plovik-tmp-", "a bare prefix");
+    w.addFile("/a.htm", "first");
+    auto run = extract(w);
+    ASSERT_TRUE(run->result());
+    EXPECT_EQ(run->count(false), 51u);
+    EXPECT_EQ(writtenFiles(), (std::vector<std::string>{"a.htm", "z.htm"}));
+    EXPECT_EQ(readFile(out() / "z.htm"), "the last file in directory order, the first in its section");
+    EXPECT_EQ(readFile(out() / "a.htm"), "first");
 }
 
 // Links that were in the output folder before (a CHM cannot make them) are not followed.

@@ -22,8 +22,8 @@
 #include "chm/ChmDiagnostics.h"
 #include "chm/ChmFile.h"
 #include "chm/ContextMap.h"
-#include "chm/SectionReader.h"
 #include "chm/Extraction.h"
+#include "chm/SectionReader.h"
 #include "platform/OutputFolder.h"
 
 namespace {

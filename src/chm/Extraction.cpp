@@ -87,8 +87,9 @@ std::vector<Planned> planEntries(const ChmFile& chm, ExtractionSink& sink) {
             // Files wait under such names for their turn; one of the help's own could take the
             // place of another's bytes.
             p.kind = Planned::Kind::Refused;
-            p.outcome = Outcome::itemFailed("its name is of the kind files are written under until "
-                                            "they are complete");
+            p.outcome = Outcome::itemFailed(
+                "its name is of the kind files are written under until "
+                "they are complete");
         } else if (std::string why = sink.refusal(relative); !why.empty()) {
             p.kind = Planned::Kind::Refused;
             p.outcome = Outcome::itemFailed(std::move(why));

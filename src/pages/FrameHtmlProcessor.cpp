@@ -5,6 +5,7 @@
 #include "pages/FrameHtmlProcessor.h"
 #include "pages/TopicFitScript.h"
 
+#include "pages/BodyTagPlaces.h"
 #include "pages/EntryFileName.h"
 #include "pages/Progress.h"
 #include "platform/OutputFolder.h"
@@ -112,21 +113,22 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
     const bool repaired = RepairLinks(*page, relPath);
     m_progress.log("..", 0);
 
+    BodyTagPlaces places(*page);
     if (m_showNavButtons) {
         BuildNavigationBar(fullPath);
-        InsertAfterBodyTag(*page, m_navBar);
+        places.insertAfterBodyTag(m_navBar);
     }
     // Before the blocks added at the end, which it finds by following itself.
-    InsertBeforeBodyEnd(*page, "<script src=\"" + m_rootPrefix + std::string(topicFitScriptName()) +
-                                   (m_showNavButtons ? "\" data-nav=\"1" : "") + "\"></script>");
+    places.insertBeforeBodyEnd("<script src=\"" + m_rootPrefix + std::string(topicFitScriptName()) +
+                               (m_showNavButtons ? "\" data-nav=\"1" : "") + "\"></script>");
     if (m_showRelatedTopics && BuildRelatedTopics(fullPath))
-        InsertBeforeBodyEnd(*page, *m_relatedTopics);
+        places.insertBeforeBodyEnd(*m_relatedTopics);
     if (m_addFooter)
-        InsertBeforeBodyEnd(*page, m_footer.value_or(std::string()));
+        places.insertBeforeBodyEnd(m_footer.value_or(std::string()));
     if (m_removeHeader)
-        RemoveText(*page, FragmentFor(m_headerToRemove, relPath, repaired));
+        places.removeText(FragmentFor(m_headerToRemove, relPath, repaired));
     if (m_removeFooter)
-        RemoveText(*page, FragmentFor(m_footerToRemove, relPath, repaired));
+        places.removeText(FragmentFor(m_footerToRemove, relPath, repaired));
     m_progress.log("..", 0);
 
     // The link is written into this page, so it climbs to the site root first.
@@ -135,10 +137,10 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
         "class='prompt_div'>Click <a href='" +
         m_rootPrefix + escapedForPrompt(m_entryFileName) +
         "'>here</a> to view all files</div>\");}</script>";
-    InsertAfterBodyTag(*page, prompt);
+    places.insertAfterBodyTag(prompt);
     // A topic opened from a search result marks the words it was found by.
     if (m_searchLink)
-        InsertBeforeBodyEnd(*page, "<script src=\"" + m_rootPrefix + "js/mark.js\"></script>");
+        places.insertBeforeBodyEnd("<script src=\"" + m_rootPrefix + "js/mark.js\"></script>");
     // The related topics and the footer may have brought UTF-8 into a page that said nothing.
     if (m_convertCharset)
         declareUtf8IfNeeded(*page);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "pages/BodyTagPlaces.h"
 #include "pages/HtmlProcessor.h"
 #include "pages/SitemapScanner.h"
 #include "text/Utf8.h"
@@ -25,28 +26,15 @@ std::size_t findEither(std::string_view page, std::string_view upper, std::strin
 }  // namespace
 
 void CHtmlProcessor::InsertAfterBodyTag(std::string& page, std::string_view html) {
-    const std::size_t tag = findEither(page, "<BODY", "<body");
-    std::size_t at = 0;
-    if (tag != std::string::npos) {
-        const std::size_t close = page.find('>', tag);
-        // A start tag that never closes has no "after"; the page then starts with the insertion,
-        // as a page without a body tag does.
-        at = close == std::string::npos ? 0 : close + 1;
-    }
-    page.insert(at, html);
+    BodyTagPlaces(page).insertAfterBodyTag(html);
 }
 
 void CHtmlProcessor::InsertBeforeBodyEnd(std::string& page, std::string_view html) {
-    const std::size_t tag = findEither(page, "</BODY>", "</body>");
-    page.insert(tag == std::string::npos ? page.size() : tag, html);
+    BodyTagPlaces(page).insertBeforeBodyEnd(html);
 }
 
 bool CHtmlProcessor::RemoveText(std::string& page, std::string_view fragment) {
-    const std::size_t at = page.find(fragment);
-    if (at == std::string::npos)
-        return false;
-    page.erase(at, fragment.size());
-    return true;
+    return BodyTagPlaces(page).removeText(fragment);
 }
 
 std::optional<std::string> titleOfPage(std::string_view page) {

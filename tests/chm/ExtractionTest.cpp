@@ -209,7 +209,8 @@ TEST_F(Extraction, StoredNamesOfTheTemporaryKindAreNotWritten) {
     ASSERT_TRUE(run->result());
     EXPECT_EQ(run->count(false), 51u);
     EXPECT_EQ(writtenFiles(), (std::vector<std::string>{"a.htm", "z.htm"}));
-    EXPECT_EQ(readFile(out() / "z.htm"), "the last file in directory order, the first in its section");
+    EXPECT_EQ(readFile(out() / "z.htm"),
+              "the last file in directory order, the first in its section");
     EXPECT_EQ(readFile(out() / "a.htm"), "first");
 }
 

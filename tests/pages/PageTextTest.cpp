@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pages/BodyTagPlaces.h"
 #include "pages/EntryFileName.h"
 #include "pages/HtmlProcessor.h"
 #include "pages/PageLinks.h"
@@ -42,6 +47,58 @@ TEST(PageText, InsertBeforeBodyEndOrAtTheEnd) {
     std::string none = "no end";
     P::InsertBeforeBodyEnd(none, "[F]");
     EXPECT_EQ(none, "no end[F]");
+}
+
+// The places are found once and followed across insertions; the inserted blocks and the bytes
+// beside them may form tags of their own, cut a tag in two, or hold none. Whatever the page and
+// the blocks, each insertion lands where a fresh search of the page as it is then would put it.
+TEST(PageText, BodyTagPlacesFollowInsertionsAsAFreshSearchWould) {
+    const std::vector<std::string> pieces = {"<BODY", "<body", "</BODY>", "</body>", ">",  "x",
+                                             "<",     "</",    "BODY>",   "body>",   "/b", "ody"};
+    auto fresh = [](std::string& page, bool after, std::string_view html) {
+        auto either = [&](std::string_view upper, std::string_view lower) {
+            const std::size_t at = page.find(upper);
+            return at != std::string::npos ? at : page.find(lower);
+        };
+        if (after) {
+            const std::size_t tag = either("<BODY", "<body");
+            const std::size_t close = tag == std::string::npos ? tag : page.find('>', tag);
+            page.insert(close == std::string::npos ? 0 : close + 1, html);
+        } else {
+            const std::size_t tag = either("</BODY>", "</body>");
+            page.insert(tag == std::string::npos ? page.size() : tag, html);
+        }
+    };
+    std::mt19937 rng(11);
+    auto text = [&](int most) {
+        std::string out;
+        for (int n = static_cast<int>(rng() % (most + 1)); n > 0; --n)
+            out += pieces[rng() % pieces.size()];
+        return out;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        std::string expected = text(8);
+        std::string page = expected;
+        BodyTagPlaces places(page);
+        for (int step = 0; step < 6; ++step) {
+            const std::string html = text(3);
+            const int what = static_cast<int>(rng() % 5);
+            if (what == 4) {
+                const std::string fragment = pieces[rng() % pieces.size()];
+                const std::size_t at = expected.find(fragment);
+                if (at != std::string::npos)
+                    expected.erase(at, fragment.size());
+                EXPECT_EQ(places.removeText(fragment), at != std::string::npos);
+            } else {
+                fresh(expected, what < 2, html);
+                if (what < 2)
+                    places.insertAfterBodyTag(html);
+                else
+                    places.insertBeforeBodyEnd(html);
+            }
+            ASSERT_EQ(page, expected) << "round " << round << ", step " << step;
+        }
+    }
 }
 
 TEST(PageText, PagesWithNulBytesKeepEveryByte) {

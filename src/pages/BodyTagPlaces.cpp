@@ -2,7 +2,39 @@
 
 namespace plovik {
 
+// The four tags in one pass over the page's '<'s rather than a pass for each: most pages hold
+// only one case, so the other is looked for to the end of the page.
+void BodyTagPlaces::findAll() {
+    scanned_ = true;
+    std::size_t first[4] = {std::string::npos, std::string::npos, std::string::npos,
+                            std::string::npos};
+    const std::string_view page(page_);
+    bool whole = true;
+    for (std::size_t at = page.find('<'); at != std::string_view::npos;
+         at = page.find('<', at + 1)) {
+        const std::string_view rest = page.substr(at);
+        for (int k = 0; k < 4; ++k) {
+            if (first[k] == std::string::npos && !tags_[k].known && rest.starts_with(tags_[k].text))
+                first[k] = at;
+        }
+        // Upper-case tags are taken wherever the lower-case ones stand.
+        if ((tags_[0].known || first[0] != std::string::npos) &&
+            (tags_[2].known || first[2] != std::string::npos)) {
+            whole = false;
+            break;
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        if (!tags_[k].known && (whole || first[k] != std::string::npos)) {
+            tags_[k].first = first[k];
+            tags_[k].known = true;
+        }
+    }
+}
+
 std::size_t BodyTagPlaces::firstOf(Tag& tag) {
+    if (!tag.known && !scanned_)
+        findAll();
     if (!tag.known) {
         tag.first = page_.find(tag.text);
         tag.known = true;
@@ -64,6 +96,7 @@ bool BodyTagPlaces::removeText(std::string_view fragment) {
     page_.erase(at, fragment.size());
     for (Tag& tag : tags_)
         tag.known = false;
+    scanned_ = false;
     return true;
 }
 

@@ -5,8 +5,9 @@
 // files' own tools look for them, and a page is bytes (a NUL is searched past like any other).
 //
 // A topic takes up to six blocks. Found afresh for each, the tags cost two searches of the whole
-// page per block; here each tag is found once, and after each insertion only the inserted bytes
-// and the few beside them are searched, to see whether they brought a tag of their own.
+// page per block; here the four tags are found in one pass, and after each insertion only the
+// inserted bytes and the few beside them are searched, to see whether they brought a tag of their
+// own.
 
 #include <cstddef>
 #include <string>
@@ -32,12 +33,15 @@ private:
         std::size_t first = std::string::npos;  // where it first stands, once known
         bool known = false;
     };
+    void findAll();
     std::size_t firstOf(Tag& tag);
     std::size_t firstOfEither(Tag& upper, Tag& lower);
     void insert(std::size_t at, std::string_view html);
 
     std::string& page_;
     Tag tags_[4] = {{"<BODY"}, {"<body"}, {"</BODY>"}, {"</body>"}};
+    bool scanned_ =
+        false;  // findAll() has run since the page was last changed other than by insertion
 };
 
 }  // namespace plovik

@@ -275,6 +275,57 @@ LinkRepair::Outcome LinkRepair::repairLink(std::string_view link, std::string_vi
     return outcome;
 }
 
+// Most links are written plainly (no escape, entity or backslash) and name a stored file as they
+// stand, climbs and all; they are resolved here as below, without a copy of each segment. False
+// sends a link the long way, which also tells what else it may be.
+bool LinkRepair::namesAStoredFilePlainly(std::string_view path, std::string_view page) const {
+    if (path.find_first_of("%&\\") != std::string_view::npos)
+        return false;
+    constexpr std::size_t kMostSegments = 64;
+    std::array<std::string_view, kMostSegments> segments;
+    std::size_t count = 0;
+    // The page's folders are taken as they are named; the link's segments are followed.
+    auto walk = [&](std::string_view text, bool link) {
+        std::size_t start = 0;
+        for (;;) {
+            const std::size_t slash = text.find('/', start);
+            if (slash == std::string_view::npos && !link)
+                return true;  // the page's own name
+            const std::string_view segment =
+                text.substr(start, slash == std::string_view::npos ? slash : slash - start);
+            if (!link) {
+                if (!segment.empty()) {
+                    if (count == kMostSegments)
+                        return false;
+                    segments[count++] = segment;
+                }
+            } else if (segment == "..") {
+                if (count == 0)
+                    return false;
+                --count;
+            } else if (!segment.empty() && segment != ".") {
+                if (count == kMostSegments)
+                    return false;
+                segments[count++] = segment;
+            }
+            if (slash == std::string_view::npos)
+                return true;
+            start = slash + 1;
+        }
+    };
+    if (path.front() != '/' && !walk(page, false))
+        return false;
+    if (!walk(path, true) || count == 0)
+        return false;
+    std::string resolved;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (k > 0)
+            resolved += '/';
+        resolved += segments[k];
+    }
+    return files_.exists(resolved);
+}
+
 LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_view page,
                                              std::string& out) const {
     out.assign(link);
@@ -282,6 +333,8 @@ LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_
     const std::string_view path = link.substr(0, std::min(pathEnd, link.size()));
     if (path.empty())
         return Outcome::NotLocal;  // the page itself, with a query
+    if (namesAStoredFilePlainly(path, page))
+        return Outcome::Resolves;
     const std::vector<Unit> units = unitsOf(path);
 
     // The resolved path as segments: those of the page's folder (unit -1) and those of the

@@ -86,6 +86,7 @@ private:
     bool repairHtml(std::string& html, std::string_view page, bool counted);
     void count(Outcome outcome, std::string_view page, std::string_view link);
     Outcome resolveLocal(std::string_view link, std::string_view page, std::string& out) const;
+    bool namesAStoredFilePlainly(std::string_view path, std::string_view page) const;
     struct OtherHelp {
         std::string chmFileName;
         std::string folder;

@@ -179,11 +179,13 @@ bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes) 
 std::string fromTextMode(std::string_view raw) {
     std::string text;
     text.reserve(raw.size());
-    for (size_t i = 0; i < raw.size(); ++i) {
-        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')
-            continue;
-        text.push_back(raw[i]);
+    // A line at a time, as pages run to megabytes.
+    size_t from = 0;
+    for (size_t cr; (cr = raw.find('\r', from)) != std::string_view::npos; from = cr + 1) {
+        const bool lineEnd = cr + 1 < raw.size() && raw[cr + 1] == '\n';
+        text.append(raw.substr(from, cr + (lineEnd ? 0 : 1) - from));
     }
+    text.append(raw.substr(from));
     return text;
 }
 

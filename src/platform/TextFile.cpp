@@ -35,7 +35,8 @@ std::optional<std::string> readBinaryFile(const std::filesystem::path& path) {
     // The size is a hint only: the file may change while it is read, and read() decides.
     struct stat st {};
     std::size_t room = 1 << 16;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && st.st_size >= 0 &&
         static_cast<std::uintmax_t>(st.st_size) < (std::uintmax_t{1} << 34))
         room = static_cast<std::size_t>(st.st_size) + 1;  // one more, to meet the end at once
     std::size_t filled = 0;
@@ -53,6 +54,9 @@ std::optional<std::string> readBinaryFile(const std::filesystem::path& path) {
         if (n == 0)
             break;
         filled += static_cast<std::size_t>(n);
+        // A regular file gives less than asked for only at its end: no read to hear it again.
+        if (regular && filled < bytes.size())
+            break;
         room = std::max<std::size_t>(room, filled);  // a file that grows: twice the room
     }
     ::close(fd);
@@ -138,12 +142,13 @@ bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes) 
     // written: a full disk or a stop leaves the old file whole, and a link at the name is
     // replaced, never written through.
     static std::atomic<unsigned> counter{0};
+    static const pid_t process = ::getpid();  // asked once: it is a system call per file
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = folder / (std::string(OutputFolder::kTemporaryPrefix) +
-                              std::to_string(::getpid()) + "-w" + std::to_string(counter++));
+                              std::to_string(process) + "-w" + std::to_string(counter++));
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666);
         if (fd < 0 && errno != EEXIST)

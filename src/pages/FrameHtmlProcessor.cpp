@@ -145,7 +145,13 @@ bool CFrameHtmlProcessor::ProcessPage(const std::string& fullPath, const std::st
     if (m_convertCharset)
         declareUtf8IfNeeded(*page);
 
-    if (!writeBinaryFile(fullPath, *page))
+    if (!m_topics || m_topics->root() != m_outputFolder)
+        m_topics = std::make_unique<OutputFolder>(m_outputFolder);
+    const bool inside = !m_outputFolder.empty() && fullPath.size() > m_outputFolder.size() &&
+                        fullPath.compare(0, m_outputFolder.size(), m_outputFolder) == 0;
+    if (!(inside
+              ? m_topics->writeFile(std::string_view(fullPath).substr(m_outputFolder.size()), *page)
+              : writeBinaryFile(fullPath, *page)))
         return false;
     m_progress.log(".", 0);
     return true;

@@ -72,6 +72,42 @@ TEST(OutputFolder, ReplacesWhatHasTheNameAndNeverWritesThroughALink) {
     EXPECT_TRUE(leftovers(site).empty());
 }
 
+// Staged files wait under their temporary names, from many folders at once (more than the
+// folders kept open), and take their own names only when committed; a discarded one leaves
+// nothing. A link put where a staged file goes is replaced at the commit, never followed.
+TEST(OutputFolder, StagedFilesTakeTheirNamesOnlyWhenCommitted) {
+    test::TempDir dir;
+    const auto site = dir.path() / "site";
+    fs::create_directory(site);
+    test::writeFile(dir.path() / "outside.txt", "precious");
+    OutputFolder out(site.string());
+    std::vector<OutputFolder::Staged> staged(200);
+    for (int n = 0; n < 200; ++n) {
+        const std::string name = "f" + std::to_string(n % 100) + "/p" + std::to_string(n) + ".htm";
+        ASSERT_TRUE(out.stage(name, "page " + std::to_string(n), staged[n])) << name;
+        EXPECT_FALSE(pathExists(site / name)) << name;
+    }
+    fs::create_symlink(dir.path() / "outside.txt", site / "f7/p107.htm");
+    for (int n = 0; n < 200; ++n) {
+        if (n % 3 == 0)
+            out.discard(staged[n]);
+        else
+            ASSERT_TRUE(out.commit(staged[n])) << n;
+    }
+    for (int n = 0; n < 200; ++n) {
+        const fs::path file =
+            site / ("f" + std::to_string(n % 100)) / ("p" + std::to_string(n) + ".htm");
+        if (n % 3 == 0) {
+            EXPECT_FALSE(pathExists(file)) << n;
+        } else {
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file))) << n;
+            EXPECT_EQ(test::readFile(file), "page " + std::to_string(n)) << n;
+        }
+        EXPECT_TRUE(leftovers(file.parent_path()).empty()) << n;
+    }
+    EXPECT_EQ(test::readFile(dir.path() / "outside.txt"), "precious");
+}
+
 TEST(OutputFolder, GoesOnlyThroughRealFoldersBelowIt) {
     test::TempDir dir;
     const auto site = dir.path() / "site";

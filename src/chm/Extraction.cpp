@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "chm/ChmFile.h"
@@ -38,7 +39,8 @@ std::string_view parentOf(std::string_view relative) {
     return cut == std::string_view::npos ? std::string_view{} : relative.substr(0, cut);
 }
 
-// What becomes of one directory entry, worked out before anything is written.
+// What becomes of one directory entry, worked out before anything is written. Kept small: a
+// help may have a great many entries, and each has one.
 struct Planned {
     enum class Kind : std::uint8_t {
         Nothing,   // the compiler's own, a name without "/", or "/" itself
@@ -48,12 +50,19 @@ struct Planned {
         Streamed,  // written as its section is decoded, waiting under a temporary name
     };
     Kind kind = Kind::Nothing;
-    bool answered = false;  // Streamed: its bytes have come (or cannot)
-    std::string name;       // as written, with its leading "/"
-    Outcome outcome;        // Refused: why; Streamed: whether its bytes could be staged
-    TransformNote note;
-    OutputFolder::Staged staged;
+    std::string name;  // as written, with its leading "/"
 };
+
+// Why the file `relative` is never written, or empty when it may be.
+std::string refusalOf(std::string_view relative, ExtractionSink& sink) {
+    if (!isSafeRelativeName(relative))
+        return "its name would leave the output folder";
+    // Files wait under such names for their turn; one of the help's own could take the place of
+    // another's bytes.
+    if (fileNameOf(relative).rfind(OutputFolder::kTemporaryPrefix, 0) == 0)
+        return "its name is of the kind files are written under until they are complete";
+    return sink.refusal(relative);
+}
 
 std::vector<Planned> planEntries(const ChmFile& chm, ExtractionSink& sink) {
     std::vector<Planned> plan(chm.entries.size());
@@ -79,23 +88,7 @@ std::vector<Planned> planEntries(const ChmFile& chm, ExtractionSink& sink) {
             continue;
         }
         p.name.assign(name);
-        // A name that would leave the output folder is never written.
-        if (!isSafeRelativeName(relative)) {
-            p.kind = Planned::Kind::Refused;
-            p.outcome = Outcome::itemFailed("its name would leave the output folder");
-        } else if (fileNameOf(relative).rfind(OutputFolder::kTemporaryPrefix, 0) == 0) {
-            // Files wait under such names for their turn; one of the help's own could take the
-            // place of another's bytes.
-            p.kind = Planned::Kind::Refused;
-            p.outcome = Outcome::itemFailed(
-                "its name is of the kind files are written under until "
-                "they are complete");
-        } else if (std::string why = sink.refusal(relative); !why.empty()) {
-            p.kind = Planned::Kind::Refused;
-            p.outcome = Outcome::itemFailed(std::move(why));
-        } else {
-            p.kind = Planned::Kind::File;
-        }
+        p.kind = refusalOf(relative, sink).empty() ? Planned::Kind::File : Planned::Kind::Refused;
     }
     return plan;
 }
@@ -143,37 +136,41 @@ public:
         }
         tell();
         // Files staged beyond a stop never take their names.
-        for (Planned& p : plan_) {
-            if (p.kind == Planned::Kind::Streamed && p.answered && p.outcome &&
-                !p.staged.temporary.empty())
-                out_.discard(p.staged);
+        for (const auto& [index, answer] : answers_) {
+            if (answer.outcome)
+                out_.discard(answer.staged);
         }
     }
 
     bool stopRequested() override { return summary_.stopped; }
 
     void objectReady(const SectionObject& object, std::string_view bytes) override {
-        Planned& p = plan_[object.tag];
-        const std::string_view relative = std::string_view(p.name).substr(1);
-        p.outcome = out_.stage(relative, sink_.transform(relative, bytes, p.note), p.staged);
-        p.answered = true;
+        const std::string_view relative = std::string_view(plan_[object.tag].name).substr(1);
+        Answer& answer = answers_[object.tag];
+        answer.outcome =
+            out_.stage(relative, sink_.transform(relative, bytes, answer.note), answer.staged);
         tell();
     }
 
     void objectFailed(const SectionObject& object, const LzxResult& why) override {
         (void)why;
-        Planned& p = plan_[object.tag];
-        p.outcome = Outcome::itemFailed(unreadable(chm_.entries[object.tag]));
-        p.answered = true;
+        answers_[object.tag].outcome = Outcome::itemFailed(unreadable(chm_.entries[object.tag]));
         tell();
     }
 
 private:
+    // A streamed file whose bytes have come (or cannot), until its turn.
+    struct Answer {
+        Outcome outcome;  // whether it could be staged
+        TransformNote note;
+        OutputFolder::Staged staged;
+    };
+
     // Tells the entries whose turn has come, up to one whose bytes are yet to come.
     void tell() {
         for (; next_ < plan_.size() && !summary_.stopped; ++next_) {
             Planned& p = plan_[next_];
-            if (p.kind == Planned::Kind::Streamed && !p.answered)
+            if (p.kind == Planned::Kind::Streamed && !answers_.count(next_))
                 return;
             if (sink_.stopRequested()) {
                 summary_.stopped = true;
@@ -187,6 +184,7 @@ private:
         const std::string_view relative =
             p.name.empty() ? std::string_view() : std::string_view(p.name).substr(1);
         Outcome outcome;
+        TransformNote note;
         switch (p.kind) {
             case Planned::Kind::Nothing:
                 return;
@@ -195,25 +193,29 @@ private:
                 return;
             case Planned::Kind::Refused:
                 sink_.entryStarted(p.name);
-                outcome = std::move(p.outcome);
+                outcome = Outcome::itemFailed(refusalOf(relative, sink_));
                 break;
-            case Planned::Kind::Streamed:
+            case Planned::Kind::Streamed: {
                 sink_.entryStarted(p.name);
-                outcome = p.outcome ? out_.commit(p.staged) : std::move(p.outcome);
-                p.staged.temporary.clear();
+                const auto answer = answers_.find(index);
+                outcome = answer->second.outcome ? out_.commit(answer->second.staged)
+                                                 : std::move(answer->second.outcome);
+                note = answer->second.note;
+                answers_.erase(answer);
                 break;
+            }
             case Planned::Kind::File:
                 sink_.entryStarted(p.name);
                 // An object whose bytes cannot be had whole leaves no file.
                 if (retrieveEntry(chm_, chm_.entries[index], bytes_) != 0)
                     outcome = Outcome::itemFailed(unreadable(chm_.entries[index]));
                 else
-                    outcome = out_.write(relative, sink_.transform(relative, bytes_.bytes, p.note));
+                    outcome = out_.write(relative, sink_.transform(relative, bytes_.bytes, note));
                 break;
         }
         ++(outcome ? summary_.written : summary_.failed);
-        sink_.entryFinished(relative, outcome, p.note);
-        p = Planned{};  // its name and reason are told; let them go
+        sink_.entryFinished(relative, outcome, note);
+        p = Planned{};  // told; its name goes
     }
 
     ChmFile& chm_;
@@ -221,7 +223,8 @@ private:
     ExtractionSink& sink_;
     ExtractionSummary& summary_;
     std::vector<Planned> plan_;
-    std::size_t next_ = 0;  // the entry whose turn it is
+    std::unordered_map<std::size_t, Answer> answers_;  // by entry
+    std::size_t next_ = 0;                             // the entry whose turn it is
     ObjectBytes bytes_;
 };
 

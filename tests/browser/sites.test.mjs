@@ -9,7 +9,7 @@ import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { Runner, assert, assertClean, eventually, launch, openPage, serve } from './harness.mjs';
 import { checkLinks } from './links.mjs';
-import { STEPS, WORDS, filterFaults, makeSite, timeTexts } from './contents.mjs';
+import { STEPS, WORDS, filterFaults, makeSite, timeTexts, withTree } from './contents.mjs';
 
 const args = Object.fromEntries(process.argv.slice(2).reduce((acc, a, i, all) => {
     if (a.startsWith('--')) acc.push([a.slice(2), all[i + 1] && !all[i + 1].startsWith('--') ? all[i + 1] : true]);
@@ -537,6 +537,45 @@ for (const [layout, site] of [['frame', frameDir], ['noframe', noframeDir]]) run
         fs.rmSync(scratch, { recursive: true, force: true });
     }
 }, { timeout: 180000 });
+
+// A folder of 300 topics keeps them in runs inside its own list: the keys step into, through and
+// out of it in order, its topics sit one level down, and the filter shows the folder with only
+// the topics that match.
+runner.add('frame: a folder of 300 topics is walked and filtered in order', async () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'plovik-bigfolder-'));
+    try {
+        fs.cpSync(frameDir, folder, { recursive: true });
+        let topics = '';
+        for (let i = 1; i <= 300; i++) topics += `<li><span class='file' id='span_${i}'><a href='p/${i}.htm' target='mainFrame'>child ${i}</a></span></li>`;
+        const file = path.join(folder, 'HelpContent.html');
+        fs.writeFileSync(file, withTree(fs.readFileSync(file, 'utf8'),
+            `<li id="li_0"><span class='folder' id='span_0'><a href='p/0.htm' target='mainFrame'>big folder</a></span><ul>${topics}</ul></li>` +
+            `<li><span class='file' id='span_301'><a href='p/301.htm' target='mainFrame'>after</a></span></li>`));
+        const page = await openPage(browser.context, pathToFileURL(file).href);
+        try {
+            const at = async (keys, name) => {
+                for (const key of keys) await page.keyboard.press(key);
+                const shown = await page.evaluate(() => document.activeElement.textContent);
+                assert(shown === name, `${keys.join(' ')} reached "${shown}", not "${name}"`);
+            };
+            await page.focus('#span_0 > a');
+            await at(['ArrowRight', 'ArrowDown'], 'child 1');
+            await at(Array(70).fill('ArrowDown'), 'child 71');
+            await at(['ArrowLeft'], 'big folder');
+            await at(['End'], 'after');
+            await at(['ArrowUp'], 'child 300');
+            assert(await page.evaluate(() => document.querySelector('#span_200 > a').getAttribute('aria-level')) === '2', 'aria-level');
+            await page.fill('#pk-treefilter', 'child 29');
+            const faults = await filterFaults(page, 'child 29');
+            assert(!faults.length, faults.join('; '));
+            assertClean(page);
+        } finally {
+            await page.close();
+        }
+    } finally {
+        fs.rmSync(folder, { recursive: true, force: true });
+    }
+});
 
 // What a search engine reads: sitemap.xml lists every page once, and each page names the same
 // address as its canonical one and describes itself with its own words.

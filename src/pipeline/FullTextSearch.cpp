@@ -176,6 +176,16 @@ void SearchKeywordList::add(std::string_view word, int page) {
     keywords_.push_back({std::move(stored), {page}});
 }
 
+void SearchKeywordList::addPage(const std::vector<std::string>& words, int page) {
+    // A word met again on its page changes nothing, so only its first time is looked up in the
+    // whole list. A word too long to be stored is a keyword of its own each time.
+    seen_.clear();
+    for (const std::string& word : words)
+        if (word.size() > kWordCapacity || seen_.insert(word).second)
+            add(word, page);
+    seen_.clear();
+}
+
 std::vector<std::string> extractPageWordsFromText(std::string_view pageText, WordSplit split) {
     LineReader reader(pageText);
     std::string collected;
@@ -210,8 +220,7 @@ std::vector<std::string> extractPageWords(const std::string& pagePath, WordSplit
 
 void mergePageWords(SearchKeywordList& list, const std::vector<std::string>& words,
                     int pageNumber) {
-    for (const auto& word : words)
-        list.add(word, pageNumber);
+    list.addPage(words, pageNumber);
 }
 
 bool writeSearchData(Progress* progress, std::string& out, const SearchKeywordList& list,

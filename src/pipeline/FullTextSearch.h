@@ -10,6 +10,7 @@
 
 #include "pages/SitemapNode.h"
 #include "text/StringMap.h"
+#include "text/WordSlots.h"
 
 namespace plovik {
 
@@ -28,10 +29,13 @@ public:
     // Index of the first keyword whose word equals `word`, or -1.
     long find(std::string_view word) const;
     void add(std::string_view word, int page);
+    // The words of one page, in order, repeats included: the same as adding each of them.
+    void addPage(const std::vector<std::string>& words, int page);
 
 private:
     std::vector<SearchKeyword> keywords_;
     StringMap<size_t> firstByWord_;
+    WordSlots seen_;  // the words of the page being added
 };
 
 // How the visible text is cut into words: at the separator bytes of the search data's format, or

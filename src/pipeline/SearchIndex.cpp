@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <iterator>
 #include <unordered_map>
 
 #include "pages/Progress.h"
@@ -58,7 +60,9 @@ void appendCollapsed(std::string& out, std::string_view text) {
 }
 
 void appendNumber(std::string& out, unsigned long n) {
-    out += std::to_string(n);
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), n).ptr;
+    out.append(digits, end);
 }
 
 void appendJsString(std::string& out, std::string_view text) {
@@ -177,23 +181,6 @@ SearchIndexWriter::SearchIndexWriter(std::vector<SitemapNode> nodes) : nodes_(st
     }
 }
 
-namespace {
-
-// What one page holds of one word.
-struct Posting {
-    unsigned flags = 0;  // 1 in the title, 2 in a heading; the title's word count above them
-    unsigned count = 0;  // times in the text
-    unsigned placeCount = 0;
-    std::array<unsigned, SearchIndexWriter::kPlacesPerPage> places{};
-
-    void addPlace(unsigned place) {
-        if (placeCount < places.size())
-            places[placeCount++] = place;
-    }
-};
-
-}  // namespace
-
 void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageText page) {
     if (number <= lastNumber_)
         return;
@@ -225,22 +212,30 @@ void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageT
     const unsigned textStart = titleEnd + 16;
     const unsigned titleCount = std::min<unsigned>(static_cast<unsigned>(titleWords.size()), 63);
 
-    std::unordered_map<std::string_view, Posting> here;
-    here.reserve(page.words.size() + titleWords.size());
+    here_.clear();
+    postings_.clear();
+    auto postingOf = [&](std::string_view word) -> Posting& {
+        const auto [slot, added] = here_.insert(word);
+        if (added)
+            postings_.emplace_back();
+        return postings_[slot];
+    };
     for (const PlacedWord& w : titleWords) {
-        Posting& p = here[w.word];
+        Posting& p = postingOf(w.word);
         p.flags |= 1;
         p.addPlace(w.position);
     }
     for (std::size_t k = 0; k < page.words.size(); ++k) {
         const PlacedWord& w = page.words[k];
-        Posting& p = here[w.word];
+        Posting& p = postingOf(w.word);
         ++p.count;
         if (k < page.inHeading.size() && page.inHeading[k])
             p.flags |= 2;
         p.addPlace(textStart + w.position);
     }
-    for (auto& [word, posting] : here) {
+    for (std::uint32_t n = 0; n < here_.size(); ++n) {
+        const std::string_view word = here_.word(n);
+        Posting& posting = postings_[n];
         posting.flags |= titleCount << 2;
         auto found = words_.find(word);
         if (found == words_.end())
@@ -258,10 +253,10 @@ void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageT
         out += ',';
         appendNumber(out, posting.placeCount);
         unsigned previous = 0;
-        for (unsigned n = 0; n < posting.placeCount; ++n) {
+        for (unsigned k = 0; k < posting.placeCount; ++k) {
             out += ',';
-            appendNumber(out, posting.places[n] - previous);
-            previous = posting.places[n];
+            appendNumber(out, posting.places[k] - previous);
+            previous = posting.places[k];
         }
     }
 }

@@ -13,6 +13,7 @@
 // Every file calls pkSearchData.<kind>(...) with plain literals; every string is a JavaScript
 // string literal, so nothing from a help can end the script or run.
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -25,6 +26,7 @@
 #include "pipeline/FullTextSearch.h"
 #include "text/StringMap.h"
 #include "text/UnicodeWords.h"
+#include "text/WordSlots.h"
 
 namespace plovik {
 
@@ -83,12 +85,28 @@ private:
         std::vector<std::string> ancestors;
     };
 
+    // What one page holds of one word.
+    struct Posting {
+        unsigned flags = 0;  // 1 in the title, 2 in a heading; the title's word count above them
+        unsigned count = 0;  // times in the text
+        unsigned placeCount = 0;
+        std::array<unsigned, kPlacesPerPage> places{};
+
+        void addPlace(unsigned place) {
+            if (placeCount < places.size())
+                places[placeCount++] = place;
+        }
+    };
+
     std::vector<SitemapNode> nodes_;  // a copy: the maps below point into it
     std::unordered_map<std::string, const SitemapNode*> titleByLocal_;  // the last entry wins
     std::unordered_map<std::string, const SitemapNode*> placeByPage_;   // the first entry wins
     StringMap<WordPostings> words_;
     std::vector<PageInfo> pages_;
     int lastNumber_ = -1;
+    // The page being added: its distinct words, and what it holds of each.
+    WordSlots here_;
+    std::vector<Posting> postings_;
 };
 
 // What the search stages take from one page: the words of the search data file and what the

@@ -57,6 +57,16 @@ bool inRanges(const Range (&ranges)[N], long cp) {
     return it != std::begin(ranges) && cp <= std::prev(it)->second;
 }
 
+CharClass asciiClass(unsigned char c) {
+    return kByteSeparator[c] ? CharClass::Separator : CharClass::Letter;
+}
+
+// decodeUtf8At, without the call for the ASCII that most pages are made of.
+Utf8Char characterAt(std::string_view text, std::size_t at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    return lead < 0x80 ? Utf8Char{lead, 1} : decodeUtf8At(text, at);
+}
+
 void pushLetters(std::string_view text, std::vector<std::string>& words) {
     if (text.size() < kMinWordLength)
         return;
@@ -93,8 +103,17 @@ void appendUnicodeWords(std::string_view text, std::vector<std::string>& words) 
         cjkCount = 0;
     };
     while (i < text.size()) {
-        const auto [cp, length] = decodeUtf8At(text, i);
-        const CharClass kind = classifyCharacter(cp);
+        // Most text is ASCII: a run of its letters is taken in one go.
+        if (inLetters && cjkCount == 0) {
+            while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80 &&
+                   !kByteSeparator[static_cast<unsigned char>(text[i])])
+                ++i;
+            if (i == text.size())
+                break;
+        }
+        const auto [cp, length] = characterAt(text, i);
+        const CharClass kind = cp >= 0 && cp < 0x80 ? asciiClass(static_cast<unsigned char>(cp))
+                                                    : classifyCharacter(cp);
         if (kind != CharClass::Letter && inLetters) {
             pushLetters(text.substr(letterStart, i - letterStart), words);
             inLetters = false;
@@ -181,19 +200,23 @@ unsigned appendFoldedWords(std::string_view text, unsigned firstPosition,
         cjkCount = 0;
     };
     while (i < text.size()) {
-        const auto [cp, length] = decodeUtf8At(text, i);
+        const auto [cp, length] = characterAt(text, i);
         // A byte that is no UTF-8 is no letter either: it would come out as another character.
         // Control characters and angle brackets end a word here too: the byte rule kept them
         // in words, where no reader would look for them.
         const CharClass kind = cp < 0x20 || cp == '<' || cp == '>' || cp == 0x7F
                                    ? CharClass::Separator
-                                   : classifyCharacter(cp);
+                               : cp < 0x80 ? asciiClass(static_cast<unsigned char>(cp))
+                                           : classifyCharacter(cp);
         if (kind != CharClass::Letter)
             endLetters();
         if (kind != CharClass::Cjk && cjkCount > 0)
             endCjkRun();
         if (kind == CharClass::Letter) {
-            appendFoldedCharacter(cp, letters);
+            if (cp < 0x80)
+                letters += asciiLower(static_cast<char>(cp));
+            else
+                appendFoldedCharacter(cp, letters);
         } else if (kind == CharClass::Cjk) {
             if (cjkCount > 0)
                 words.push_back(

@@ -185,6 +185,7 @@ void waitForBuild(BuildJob& job) {
     bool stopSent = false;
     while (job.workerActive()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::fflush(stdout);
         if (g_interrupted && !stopSent && job.running()) {
             job.pause();
             job.requestStop();
@@ -356,8 +357,11 @@ int runBuildCommand(const BuildOptions& options) {
 
     DiagnosticsScope diagnostics(options.verbose);
     const bool logMode = options.log || !::isatty(STDOUT_FILENO);
+    // A log on a terminal is read as it comes, a line at a time. One that goes to a file or a
+    // pipe is written in blocks, flushed while the build runs (waitForBuild): a big help's log
+    // has sixty thousand lines, and a write for each cost its build a twentieth of its time.
     if (logMode)
-        std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+        std::setvbuf(stdout, nullptr, ::isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, 1 << 16);
     ConsoleObserver observer(logMode);
     CommandLineHost host(observer,
                          options.projectFile.empty()

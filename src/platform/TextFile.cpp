@@ -181,16 +181,29 @@ bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes) 
     return true;
 }
 
-std::string fromTextMode(std::string_view raw) {
-    std::string text;
-    text.reserve(raw.size());
-    // A line at a time, as pages run to megabytes.
-    size_t from = 0;
-    for (size_t cr; (cr = raw.find('\r', from)) != std::string_view::npos; from = cr + 1) {
-        const bool lineEnd = cr + 1 < raw.size() && raw[cr + 1] == '\n';
-        text.append(raw.substr(from, cr + (lineEnd ? 0 : 1) - from));
+void fromTextModeInPlace(std::string& text) {
+    // Each line moves down over the carriage returns removed before it; a file without any is
+    // left as it is.
+    std::size_t cr = text.find('\r');
+    if (cr == std::string::npos)
+        return;
+    std::size_t to = cr;
+    while (cr != std::string::npos) {
+        const bool lineEnd = cr + 1 < text.size() && text[cr + 1] == '\n';
+        if (!lineEnd)
+            text[to++] = '\r';
+        const std::size_t from = cr + 1;
+        cr = text.find('\r', from);
+        const std::size_t end = cr == std::string::npos ? text.size() : cr;
+        std::char_traits<char>::move(text.data() + to, text.data() + from, end - from);
+        to += end - from;
     }
-    text.append(raw.substr(from));
+    text.resize(to);
+}
+
+std::string fromTextMode(std::string_view raw) {
+    std::string text(raw);
+    fromTextModeInPlace(text);
     return text;
 }
 
@@ -213,7 +226,8 @@ std::optional<std::string> readTextFile(const std::filesystem::path& path) {
     auto raw = readBinaryFile(path);
     if (!raw)
         return std::nullopt;
-    return fromTextMode(*raw);
+    fromTextModeInPlace(*raw);
+    return raw;
 }
 
 bool writeTextFile(const std::filesystem::path& path, std::string_view text) {

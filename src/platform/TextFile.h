@@ -29,6 +29,7 @@ bool writeBinaryFile(const std::filesystem::path& path, std::string_view bytes);
 
 // CR LF -> LF; every other byte (a lone CR included) stays.
 std::string fromTextMode(std::string_view raw);
+void fromTextModeInPlace(std::string& text);
 // LF -> CR LF, except where the LF already follows a CR.
 std::string toTextMode(std::string_view text);
 

@@ -10,6 +10,18 @@ namespace {
 
 TEST(TextMode, ReadTurnsCrLfIntoLfOnly) {
     EXPECT_EQ(fromTextMode("a\r\nb\rc\n\r\r\n"), "a\nb\rc\n\r\n");
+    // Lines move down in place over the removed bytes: the ends and runs of them count too.
+    EXPECT_EQ(fromTextMode("\r\n\r\nab\r\r\n\rcd\r"), "\n\nab\r\n\rcd\r");
+    EXPECT_EQ(fromTextMode("no returns\n"), "no returns\n");
+    EXPECT_EQ(fromTextMode("\r"), "\r");
+    EXPECT_EQ(fromTextMode(""), "");
+    std::string big;
+    std::string expected;
+    for (int n = 0; n < 5000; ++n) {
+        big += std::string(static_cast<std::size_t>(n % 7), 'x') + (n % 3 ? "\r\n" : "\r");
+        expected += std::string(static_cast<std::size_t>(n % 7), 'x') + (n % 3 ? "\n" : "\r");
+    }
+    EXPECT_EQ(fromTextMode(big), expected);
 }
 
 TEST(TextMode, WriteTurnsLfIntoCrLfButNeverDoublesAnExistingPair) {

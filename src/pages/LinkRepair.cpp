@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "pages/LinkAttributes.h"
 #include "pages/PageLinks.h"
@@ -434,13 +435,28 @@ LinkRepair::Outcome LinkRepair::resolveLocal(std::string_view link, std::string_
     return Outcome::Repaired;
 }
 
-void LinkRepair::count(Outcome outcome, std::string_view page, std::string_view link) {
+void LinkRepair::Tally::count(Outcome outcome, std::string_view page, std::string_view link) {
     if (outcome == Outcome::Repaired)
-        ++repaired_;
+        ++repaired;
     else if (outcome == Outcome::Unresolved)
-        unresolved_.emplace_back(page, link);
+        unresolved.emplace_back(page, link);
     else if (outcome == Outcome::OutsideLibrary)
-        outside_.emplace_back(page, link);
+        outside.emplace_back(page, link);
+}
+
+void LinkRepair::joinPageCounts() {
+    if (!pagesApart_)
+        return;
+    pagesApart_ = false;
+    tally_.repaired += pageTally_.repaired;
+    auto append = [](auto& to, auto& from) {
+        to.insert(to.end(), std::make_move_iterator(from.begin()),
+                  std::make_move_iterator(from.end()));
+        from.clear();
+    };
+    append(tally_.unresolved, pageTally_.unresolved);
+    append(tally_.outside, pageTally_.outside);
+    pageTally_.repaired = 0;
 }
 
 bool LinkRepair::repairHtml(std::string& html, std::string_view page, bool counted) {
@@ -454,7 +470,7 @@ bool LinkRepair::repairHtml(std::string& html, std::string_view page, bool count
             std::string_view(html).substr(value.begin, value.end - value.begin);
         const Outcome outcome = repairLink(link, page, out);
         if (counted)
-            count(outcome, page, link);
+            (pagesApart_ ? pageTally_ : tally_).count(outcome, page, link);
         if (out == link)
             continue;
         if (rebuilt.empty())
@@ -483,7 +499,7 @@ void LinkRepair::repairContents(std::vector<SitemapNode>& nodes, std::string& st
                                 std::string_view sitemap) {
     std::string out;
     for (SitemapNode& node : nodes) {
-        count(repairLink(node.local, "", out), sitemap, node.local);
+        tally_.count(repairLink(node.local, "", out), sitemap, node.local);
         node.local = out;
     }
     startPage.clear();
@@ -498,16 +514,16 @@ void LinkRepair::repairContents(std::vector<SitemapNode>& nodes, std::string& st
 void LinkRepair::repairIndex(std::vector<IndexEntry>& entries, std::string_view sitemap) {
     std::string out;
     for (IndexEntry& entry : entries) {
-        count(repairLink(entry.page, "", out), sitemap, entry.page);
+        tally_.count(repairLink(entry.page, "", out), sitemap, entry.page);
         entry.page = out;
     }
 }
 
 std::string LinkRepair::summary() const {
-    std::string text = "\r\n\r\nlinks repaired: " + std::to_string(repaired_) +
-                       ", links still unresolved: " + std::to_string(unresolved_.size());
+    std::string text = "\r\n\r\nlinks repaired: " + std::to_string(tally_.repaired) +
+                       ", links still unresolved: " + std::to_string(tally_.unresolved.size());
     if (!library_.empty())
-        text += ", links into helps outside the library: " + std::to_string(outside_.size());
+        text += ", links into helps outside the library: " + std::to_string(tally_.outside.size());
     return text + "\r\n";
 }
 
@@ -524,7 +540,7 @@ std::string LinkRepair::report() const {
         }
     };
     std::string text;
-    for (const auto* list : {&unresolved_, &outside_}) {
+    for (const auto* list : {&tally_.unresolved, &tally_.outside}) {
         for (const auto& [page, link] : *list) {
             append(text, page);
             text += '\t';

@@ -66,16 +66,23 @@ public:
                         std::string_view sitemap);
     void repairIndex(std::vector<IndexEntry>& entries, std::string_view sitemap);
 
-    std::size_t repairedCount() const { return repaired_; }
-    std::size_t unresolvedCount() const { return unresolved_.size(); }
+    std::size_t repairedCount() const { return tally_.repaired; }
+    std::size_t unresolvedCount() const { return tally_.unresolved.size(); }
     // (page, link) of every unresolved link, in the order they were met.
     const std::vector<std::pair<std::string, std::string>>& unresolved() const {
-        return unresolved_;
+        return tally_.unresolved;
     }
     // (page, link) of every link into a help that is not in the library.
     const std::vector<std::pair<std::string, std::string>>& outsideLibrary() const {
-        return outside_;
+        return tally_.outside;
     }
+
+    // While the pages are repaired on one thread and the keyword index on another, the pages'
+    // counts are kept apart from the rest; joining them after adds them last, as though the
+    // pages had come after the index. Look-ups are safe from two threads; counting is not,
+    // hence the two tallies.
+    void countPagesApart() { pagesApart_ = true; }
+    void joinPageCounts();
 
     // The log line with the counts, and the report: "page\tlink\n" per unresolved link, then per
     // link into a help outside the library.
@@ -84,7 +91,13 @@ public:
 
 private:
     bool repairHtml(std::string& html, std::string_view page, bool counted);
-    void count(Outcome outcome, std::string_view page, std::string_view link);
+    struct Tally {
+        std::size_t repaired = 0;
+        std::vector<std::pair<std::string, std::string>> unresolved;
+        std::vector<std::pair<std::string, std::string>> outside;
+
+        void count(Outcome outcome, std::string_view page, std::string_view link);
+    };
     Outcome resolveLocal(std::string_view link, std::string_view page, std::string& out) const;
     bool namesAStoredFilePlainly(std::string_view path, std::string_view page) const;
     struct OtherHelp {
@@ -98,9 +111,9 @@ private:
     StoredFileIndex files_;
     std::string chmFileName_;
     std::vector<OtherHelp> library_;
-    std::size_t repaired_ = 0;
-    std::vector<std::pair<std::string, std::string>> unresolved_;
-    std::vector<std::pair<std::string, std::string>> outside_;
+    Tally tally_;
+    Tally pageTally_;  // the pages', while they are counted apart
+    bool pagesApart_ = false;
 };
 
 }  // namespace plovik

@@ -67,16 +67,20 @@ bool StoredFileIndex::exists(std::string_view name) const {
         return true;
     if (name.empty())
         return false;
-    key_.assign(name);
-    if (key_.back() != '/')
-        key_ += '/';
-    key_ += "index.html";
-    return exact_.count(key_) > 0;
+    // Look-ups come from two threads at once (the page loop and the keyword index), each with a
+    // key of its own; one kept per thread saves an allocation per link.
+    thread_local std::string key;
+    key.assign(name);
+    if (key.back() != '/')
+        key += '/';
+    key += "index.html";
+    return exact_.count(key) > 0;
 }
 
 const std::string* StoredFileIndex::foldedMatch(std::string_view name) const {
-    lowerInto(name, key_);
-    auto it = folded_.find(key_);
+    thread_local std::string key;
+    lowerInto(name, key);
+    auto it = folded_.find(key);
     if (it == folded_.end() || it->second == kSeveral)
         return nullptr;
     return &names_[it->second];

@@ -31,7 +31,6 @@ private:
     std::unordered_set<std::string_view> exact_;
     // Lower-cased name -> index into names_, or kSeveral.
     std::unordered_map<std::string, std::size_t> folded_;
-    mutable std::string key_;
 };
 
 }  // namespace plovik

@@ -304,6 +304,28 @@ BuildJob::Ending BuildJob::runStages() {
     if (traits.hasIndexAndSearch) {
         if (checkStop())
             return Ending::Stopped;
+        // The pages are rewritten on a second thread while the keyword index and the search
+        // words are made, where nothing the three write can be read by another; the search
+        // stages take each page from the loop instead of reading it again.
+        const bool twoThreads =
+            pageThreads == PageThreads::Two || (pageThreads == PageThreads::Auto && aCoreToSpare());
+        if (buildSearch && twoThreads && layout == Layout::Frame) {
+            pass.emplace(stopRequested, jobPaused,
+                         convertCharset ? WordSplit::Unicode : WordSplit::Bytes);
+            processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
+            processor->SetPages(pageList, toc.nodes, linkRepair);
+            processor->SetStoredFiles(fileList_);
+            if (pagesStandApart(pageList, processor->SitePageNames(),
+                                buildIndex ? indexFileName : std::string())) {
+                processor->SetPageTap(&pass->tap());
+                if (repair)
+                    repair->countPagesApart();
+                pass->start(*processor, firstTopic);
+            } else {
+                pass.reset();
+                processor.reset();
+            }
+        }
         createFolder(outputFolder + "js/");
         if (buildIndex) {
             stage(BuildStage::KeywordIndex, 0);
@@ -317,23 +339,6 @@ BuildJob::Ending BuildJob::runStages() {
             const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
             SearchKeywordList words;
             stage(BuildStage::SearchWords, pageList.size());
-            // The pages are rewritten on a second thread meanwhile, where nothing the two write
-            // can be read by the other; the loop reads each page once for both.
-            const bool twoThreads = pageThreads == PageThreads::Two ||
-                                    (pageThreads == PageThreads::Auto && aCoreToSpare());
-            if (twoThreads && layout == Layout::Frame) {
-                pass.emplace(stopRequested, jobPaused, split);
-                processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
-                processor->SetPages(pageList, toc.nodes, linkRepair);
-                processor->SetStoredFiles(fileList_);
-                if (pagesStandApart(pageList, processor->SitePageNames())) {
-                    processor->SetPageTap(&pass->tap());
-                    pass->start(*processor, firstTopic);
-                } else {
-                    pass.reset();
-                    processor.reset();
-                }
-            }
             if (pass) {
                 SearchIndexWriter writer(toc.nodes);
                 bool textsWritten = true;
@@ -385,7 +390,10 @@ BuildJob::Ending BuildJob::runStages() {
         if (const Outcome site = pass->replaySitePages(*this); !site)
             return fail(site.reason);
         entryPageName = processor->EntryPageName();
-        switch (pass->replayPages(*this)) {
+        const PagePass::Ending pages = pass->replayPages(*this);
+        if (repair)
+            repair->joinPageCounts();
+        switch (pages) {
             case PagePass::Ending::Done:
                 break;
             case PagePass::Ending::Stopped:

@@ -172,11 +172,20 @@ PagePass::Ending PagePass::replayPages(Progress& to) {
 }
 
 bool pagesStandApart(const std::vector<std::string>& pages,
-                     const std::vector<std::string>& sitePages) {
-    std::unordered_set<std::string> written;
-    for (const std::string& name : sitePages)
-        written.insert(asciiLowered(name));
-    written.insert("helpsearch.html");
+                     const std::vector<std::string>& sitePages, const std::string& indexFile) {
+    // The keyword index and the search write these; the layout must not write them as well.
+    const std::unordered_set<std::string> others = {"helpindex.html", "helpsearch.html",
+                                                    "js/indexdata.js", "js/keywords.js",
+                                                    "js/searchdata.js"};
+    std::unordered_set<std::string> written = others;
+    for (const std::string& name : sitePages) {
+        std::string lowered = asciiLowered(name);
+        if (others.count(lowered) || lowered.starts_with("js/search/"))
+            return false;
+        written.insert(std::move(lowered));
+    }
+    if (!indexFile.empty())
+        written.insert(asciiLowered(indexFile));
     std::unordered_set<std::string> seen;
     seen.reserve(pages.size());
     for (const std::string& page : pages) {

@@ -108,10 +108,12 @@ private:
     std::thread thread_;
 };
 
-// True when the page loop may run beside the search stages: no page is read or written by what
-// either of them writes (the layout's own pages `sitePages`, the search page and data), and no page
-// is listed twice (the loop rewrites a page listed twice twice, and the search reads it so).
+// True when the page loop may run beside the keyword index and the search stages: no page is
+// read or written by what the others write (the layout's own pages `sitePages`, the index and
+// search pages, the data under js/), no page is the index file `indexFile` that the keyword index
+// reads, no page of the layout's is one that the others write, and no page is listed twice (the
+// loop rewrites a page listed twice twice, and the search reads it so).
 bool pagesStandApart(const std::vector<std::string>& pages,
-                     const std::vector<std::string>& sitePages);
+                     const std::vector<std::string>& sitePages, const std::string& indexFile = {});
 
 }  // namespace plovik

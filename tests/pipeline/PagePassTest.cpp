@@ -138,6 +138,59 @@ TEST(PagePass, PagesNamedLikeTheSitesOwnFilesAreReadAsOneThreadReadsThem) {
     EXPECT_FALSE(pagesStandApart({"js/search/t/1.htm"}, {}));
     EXPECT_FALSE(pagesStandApart({"a.htm", "A.htm"}, {}));
     EXPECT_TRUE(pagesStandApart({"a.htm", "sub/header.html", "js.htm"}, {"header.html"}));
+    // The keyword index runs beside the loop: its file is no page, and the layout writes none of
+    // the index's files.
+    EXPECT_FALSE(pagesStandApart({"a.htm", "Keys.HTM"}, {}, "keys.htm"));
+    EXPECT_TRUE(pagesStandApart({"a.htm"}, {}, "keys.htm"));
+    EXPECT_FALSE(pagesStandApart({"a.htm", "HelpIndex.html"}, {}));
+    EXPECT_FALSE(pagesStandApart({"a.htm"}, {"HELPINDEX.html"}));
+    EXPECT_FALSE(pagesStandApart({"a.htm"}, {"js/keywords.js"}));
+    EXPECT_FALSE(pagesStandApart({"a.htm"}, {"js/search/index.js"}));
+    EXPECT_TRUE(pagesStandApart({"a.htm"}, {"js/topic-fit.js"}));
+}
+
+// The keyword index is made while the loop repairs the pages' links: the report lists the
+// index's unresolved links before the pages', each in its order, as one thread does.
+TEST(PagePass, LinksOfTheIndexAndThePagesAreReportedInTheOrderOfOneThread) {
+    test::TempDir dir;
+    test::ChmWriter help;
+    std::string index = "<HTML>\n<BODY>\n<UL>\n";
+    std::string contents = index;
+    // An index big enough to be still at work when the loop repairs the first pages.
+    for (int n = 0; n < 20000; ++n)
+        index += "<LI> <OBJECT type=\"text/sitemap\">\n<param name=\"Name\" value=\"x" +
+                 std::to_string(n) + "\">\n<param name=\"Local\" value=\"lost" + std::to_string(n) +
+                 ".htm\">\n</OBJECT>\n";
+    for (int n = 0; n < 300; ++n) {
+        const std::string page = "p" + std::to_string(n) + ".htm";
+        const std::string entry =
+            "<LI> <OBJECT type=\"text/sitemap\">\n<param name=\"Name\" "
+            "value=\"k" +
+            std::to_string(n) +
+            "\">\n<param "
+            "name=\"Local\" value=\"";
+        index += entry + "gone" + std::to_string(n) + ".htm\">\n</OBJECT>\n";
+        contents += entry + "P" + std::to_string(n) + ".HTM\">\n</OBJECT>\n";
+        help.addFile("/" + page, "<html><body>Words of page " + std::to_string(n) +
+                                     " <a href=\"missing" + std::to_string(n) +
+                                     ".htm\">m</a> <a href=\"P" + std::to_string(n + 1) +
+                                     ".HTM\">next</a></body></html>");
+    }
+    help.addFile("/Index.hhk", index + "</UL>\n</BODY></HTML>\n");
+    help.addFile("/toc.hhc", contents + "</UL>\n</BODY></HTML>\n");
+    const fs::path chm = dir.path() / "help.chm";
+    {
+        std::ofstream file(chm, std::ios::binary);
+        file << help.build();
+    }
+    const Built one = build(chm, false);
+    const Built two = build(chm, true);
+    expectSame(one, two);
+    const auto firstPage = two.report.find("p0.htm\tdoes not resolve: missing0.htm");
+    const auto lastIndex = two.report.find("Index.hhk\tdoes not resolve: gone299.htm");
+    ASSERT_NE(firstPage, std::string::npos);
+    ASSERT_NE(lastIndex, std::string::npos);
+    EXPECT_LT(lastIndex, firstPage);
 }
 
 // A stop while the search words are collected, and one while the pages are told, stops the build

@@ -13,6 +13,9 @@ void BodyTagPlaces::findAll() {
     for (std::size_t at = page.find('<'); at != std::string_view::npos;
          at = page.find('<', at + 1)) {
         const std::string_view rest = page.substr(at);
+        // Nearly every tag of a page is some other one: its second byte tells.
+        if (rest.size() < 2 || (rest[1] != 'B' && rest[1] != 'b' && rest[1] != '/'))
+            continue;
         for (int k = 0; k < 4; ++k) {
             if (first[k] == std::string::npos && !tags_[k].known && rest.starts_with(tags_[k].text))
                 first[k] = at;

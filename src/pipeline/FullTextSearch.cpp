@@ -75,8 +75,23 @@ void joinUnfinishedTags(std::string& line, LineReader& reader) {
 
 // Scripts hold no visible words: a line with a script loses everything, and a script that goes on
 // past its line takes the following lines with it.
+// True when a '<' of `line` is followed by an 's' or by "/s", in either case: where a script mark
+// can begin. Most lines have neither, and one pass over them spares the two searches below.
+bool mayHoldScriptMark(std::string_view line) {
+    for (size_t lt = line.find('<'); lt != std::string_view::npos; lt = line.find('<', lt + 1)) {
+        size_t next = lt + 1;
+        if (next < line.size() && line[next] == '/')
+            ++next;
+        if (next < line.size() && (line[next] == 's' || line[next] == 'S'))
+            return true;
+    }
+    return false;
+}
+
 void dropScripts(std::string& line, LineReader& reader) {
     constexpr size_t none = std::string::npos;
+    if (!mayHoldScriptMark(line))
+        return;
     // Lines are added only while an opening mark is there, and adding never moves the first one.
     const size_t open = findIgnoreAsciiCase(line, "<SCRIPT");
     size_t closeSearchFrom = 0;

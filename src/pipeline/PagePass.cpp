@@ -77,7 +77,7 @@ void PagePass::pageRead(std::size_t index, const std::optional<std::string>& byt
     bool behind = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        behind = held_.size() >= 2;
+        behind = !held_.empty();
     }
     // The search stages have pages waiting: they would not get to cutting this one soon.
     if (behind)

@@ -37,9 +37,15 @@ constexpr std::string_view kInlineElements[] = {
     "i",      "kbd",    "mark", "nobr", "q",    "s",    "samp", "small", "span",
     "strike", "strong", "sub",  "sup",  "tt",   "u",    "var"};
 
+// Asked for every tag of every page: the first letter rules out nearly all names before their
+// bytes are compared.
 template <std::size_t N>
 bool isOneOf(const std::string_view (&names)[N], std::string_view name) {
-    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+    for (std::string_view candidate : names)
+        if (candidate.size() == name.size() && candidate.front() == name.front() &&
+            candidate == name)
+            return true;
+    return false;
 }
 
 bool isHeading(std::string_view name) {
@@ -124,7 +130,7 @@ SearchPageText readSearchPageText(std::string_view html, bool utf8) {
             raw += run;
         if (lt == std::string_view::npos)
             break;
-        if (html.compare(lt, 4, "<!--") == 0) {
+        if (lt + 1 < html.size() && html[lt + 1] == '!' && html.compare(lt, 4, "<!--") == 0) {
             const std::size_t end = html.find("-->", lt + 4);
             i = end == std::string_view::npos ? html.size() : end + 3;
             continue;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace plovik {
 namespace {
 
@@ -78,6 +80,39 @@ TEST(SearchMerge, LongWordsAreCutButLookedUpUncut) {
     // 255 bytes fit uncut.
     mergePageWords(list, {std::string(255, 'y')}, 4);
     EXPECT_EQ(list.keywords().back().word.size(), 255u);
+}
+
+// A page's words are merged with each repeat looked up only once; the list must be the one that
+// adding every word in turn gives, also with words too long to store, their cut forms, and pages
+// of thousands of distinct words after small ones.
+TEST(SearchMerge, APageAtOnceGivesTheListOfEveryWordInTurn) {
+    std::mt19937 random(7);
+    const std::string cut(254, 'c');
+    auto someWord = [&] {
+        switch (random() % 8) {
+            case 0:
+                return cut + std::string(1 + random() % 3, 'c');  // stored cut, never found
+            case 1:
+                return cut;
+            default:
+                return "w" + std::to_string(random() % (random() % 2 ? 40 : 6000));
+        }
+    };
+    SearchKeywordList atOnce;
+    SearchKeywordList inTurn;
+    for (int page = 0; page < 60; ++page) {
+        std::vector<std::string> words(random() % 4 == 0 ? 9000 : random() % 50);
+        for (std::string& word : words)
+            word = someWord();
+        mergePageWords(atOnce, words, page);
+        for (const std::string& word : words)
+            inTurn.add(word, page);
+    }
+    ASSERT_EQ(atOnce.keywords().size(), inTurn.keywords().size());
+    for (std::size_t k = 0; k < inTurn.keywords().size(); ++k) {
+        EXPECT_EQ(atOnce.keywords()[k].word, inTurn.keywords()[k].word) << k;
+        EXPECT_EQ(atOnce.keywords()[k].pages, inTurn.keywords()[k].pages) << k;
+    }
 }
 
 TEST(SearchData, BytesForEmptyAndSmallLists) {

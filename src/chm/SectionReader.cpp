@@ -302,6 +302,18 @@ bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> obj
     };
     std::vector<Open> open;
     std::size_t next = 0;
+    // Buffers of objects answered, kept for the next ones that run over pieces: a big page was
+    // otherwise gathered in fresh memory each time, grown and copied as it came.
+    std::vector<std::string> spare;
+    constexpr std::size_t kSpareBytes = std::size_t{4} << 20;
+    auto letGo = [&](std::size_t i) {
+        std::string& bytes = open[i].bytes;
+        if (bytes.capacity() <= kSpareBytes && spare.size() < 2) {
+            bytes.clear();
+            spare.push_back(std::move(bytes));
+        }
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+    };
 
     auto answer = [&](const SectionObject& object, std::string_view bytes, const LzxResult& r) {
         if (r.ok())
@@ -362,6 +374,10 @@ bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> obj
             } else {
                 Open started;
                 started.object = o;
+                if (!spare.empty()) {
+                    started.bytes = std::move(spare.back());
+                    spare.pop_back();
+                }
                 open.push_back(std::move(started));
             }
         }
@@ -374,7 +390,7 @@ bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> obj
             const std::uint64_t to = std::min(end, pieceEnd);
             if (from < to && !piece.ok()) {
                 answer(o.object, {}, piece.result);
-                open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+                letGo(i);
                 continue;
             }
             if (from < to) {
@@ -389,7 +405,7 @@ bool deliverSectionObjects(SectionReader& reader, std::vector<SectionObject> obj
             }
             if (end <= pieceEnd) {
                 answer(o.object, o.bytes, {});
-                open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+                letGo(i);
             } else {
                 ++i;
             }

@@ -140,30 +140,37 @@ void appendPiece(std::string& collected, std::string_view piece) {
     }
 }
 
-// What follows a tag "<...>": everything after its '>' up to the next newline, or nothing when the
-// tag is empty, has no '>', or nothing follows it.
-std::string_view afterTag(std::string_view line, size_t lt) {
-    size_t gt = line.find('>', lt + 1);
-    if (gt == std::string_view::npos || gt == lt + 1)
-        return {};
-    std::string_view rest = line.substr(gt + 1);
-    size_t lf = rest.find('\n');
-    if (lf != std::string_view::npos)
-        rest = rest.substr(0, lf);
-    return rest;
-}
-
+// Appends the text of `line` outside its tags. What follows a tag "<...>" is everything after its
+// '>' up to the next newline, or nothing when the tag is empty, has no '>', or nothing follows it.
+// Positions are kept in `line`, and the next newline is looked for only once the reading has
+// passed the last one found: a long line of many tags was otherwise searched to its end per tag.
 void removeTags(std::string_view line, std::string& collected) {
-    while (!line.empty()) {
-        if (line.front() == '<') {
-            line = afterTag(line, 0);
+    constexpr size_t none = std::string_view::npos;
+    size_t at = 0;  // the text still to read is [at, end)
+    size_t end = line.size();
+    size_t newline = line.find('\n');  // the first newline at or after `at`, if any
+    auto skipTag = [&](size_t lt) {
+        const size_t gt = line.substr(0, end).find('>', lt + 1);
+        if (gt == none || gt == lt + 1) {
+            at = end;
+            return;
+        }
+        at = gt + 1;
+        if (newline != none && newline < at)
+            newline = line.find('\n', at);
+        if (newline != none && newline < end)
+            end = newline;
+    };
+    while (at < end) {
+        if (line[at] == '<') {
+            skipTag(at);
             continue;
         }
-        size_t lt = line.find('<');
-        appendPiece(collected, line.substr(0, lt));
-        if (lt == std::string_view::npos)
+        const size_t lt = line.substr(0, end).find('<', at);
+        appendPiece(collected, line.substr(at, (lt == none ? end : lt) - at));
+        if (lt == none)
             return;
-        line = afterTag(line, lt);
+        skipTag(lt);
     }
 }
 

@@ -20,9 +20,30 @@ namespace plovik {
 
 namespace {
 
-// The elements whose content is never shown.
-constexpr std::string_view kHiddenElements[] = {"script",   "style",  "head",   "title", "template",
-                                                "noscript", "object", "applet", "xml"};
+// What the text reading makes of an element, by its name. From Title on, an element's content
+// is never shown; each of those has a kind of its own, as its end tag must match its start tag.
+enum class Element : unsigned char {
+    None,
+    Other,
+    Inline,  // stands inside a word as often as between words ("Hash<b>Map</b>")
+    Heading,
+    Body,
+    Title,
+    Head,
+    Script,
+    Style,
+    Template,
+    Noscript,
+    Object,
+    Applet,
+    Xml,
+};
+
+constexpr std::pair<std::string_view, Element> kNamedElements[] = {
+    {"script", Element::Script}, {"style", Element::Style},       {"head", Element::Head},
+    {"title", Element::Title},   {"template", Element::Template}, {"noscript", Element::Noscript},
+    {"object", Element::Object}, {"applet", Element::Applet},     {"xml", Element::Xml},
+    {"body", Element::Body}};
 
 std::string_view tagName(std::string_view tag) {
     std::size_t end = 0;
@@ -31,14 +52,11 @@ std::string_view tagName(std::string_view tag) {
     return tag.substr(0, end);
 }
 
-// Inline elements stand inside a word as often as between words ("Hash<b>Map</b>").
 constexpr std::string_view kInlineElements[] = {
     "a",      "abbr",   "b",    "big",  "cite", "code", "dfn",  "em",    "font",
     "i",      "kbd",    "mark", "nobr", "q",    "s",    "samp", "small", "span",
     "strike", "strong", "sub",  "sup",  "tt",   "u",    "var"};
 
-// Asked for every tag of every page: the first letter rules out nearly all names before their
-// bytes are compared.
 template <std::size_t N>
 bool isOneOf(const std::string_view (&names)[N], std::string_view name) {
     for (std::string_view candidate : names)
@@ -51,6 +69,26 @@ bool isOneOf(const std::string_view (&names)[N], std::string_view name) {
 bool isHeading(std::string_view name) {
     return name.size() == 2 && (name[0] == 'h' || name[0] == 'H') && name[1] >= '1' &&
            name[1] <= '6';
+}
+
+// The kind of a tag named `name` (letters and digits, any case), asked for every tag of every
+// page: no known name is longer than eight letters, and the first letter rules out nearly all of
+// them before their bytes are compared.
+Element elementOf(std::string_view name) {
+    char lowered[8];
+    if (name.size() > sizeof lowered)
+        return Element::Other;
+    for (std::size_t k = 0; k < name.size(); ++k)
+        lowered[k] = asciiLower(name[k]);
+    const std::string_view key(lowered, name.size());
+    if (isHeading(key))
+        return Element::Heading;
+    if (isOneOf(kInlineElements, key))
+        return Element::Inline;
+    for (const auto& [known, element] : kNamedElements)
+        if (known.size() == key.size() && known.front() == key.front() && known == key)
+            return element;
+    return Element::Other;
 }
 
 // The blanks of HTML text made single spaces, as a browser shows them.
@@ -93,16 +131,22 @@ std::string withoutFragment(std::string_view local) {
 
 SearchPageText readSearchPageText(std::string_view html, bool utf8) {
     SearchPageText page;
-    std::string raw;     // the text of the current run, entities still in it
-    std::string hidden;  // the element whose content is skipped, or empty
+    std::string raw;                 // the text of the current run, entities still in it
+    Element hidden = Element::None;  // the element whose content is skipped
     bool inTitle = false;
     int headingDepth = 0;
     unsigned position = 0;
 
+    std::string text;
     auto flush = [&] {
         if (raw.empty())
             return;
-        std::string text = decodeHtmlEntities(raw, !utf8);
+        // Most runs hold no entity: they are read where they are.
+        if (raw.find('&') == std::string::npos) {
+            text.swap(raw);
+        } else {
+            text = decodeHtmlEntities(raw, !utf8);
+        }
         raw.clear();
         if (!utf8) {
             for (char& c : text)
@@ -126,7 +170,7 @@ SearchPageText readSearchPageText(std::string_view html, bool utf8) {
         const std::string_view run = html.substr(i, lt == std::string_view::npos ? lt : lt - i);
         if (inTitle && page.title.size() < 4096)
             page.title += run;
-        else if (hidden.empty())
+        else if (hidden == Element::None)
             raw += run;
         if (lt == std::string_view::npos)
             break;
@@ -141,28 +185,30 @@ SearchPageText readSearchPageText(std::string_view html, bool utf8) {
         std::string_view tag = html.substr(lt + 1, gt - lt - 1);
         i = gt + 1;
         const bool closing = !tag.empty() && tag.front() == '/';
-        const std::string name = asciiLowered(tagName(closing ? tag.substr(1) : tag));
+        const std::string_view name = tagName(closing ? tag.substr(1) : tag);
         if (name.empty())
             continue;
-        if (!hidden.empty()) {
+        const Element element = elementOf(name);
+        if (hidden != Element::None) {
             // A head left open ends where the body starts.
-            if ((closing && name == hidden) || (hidden == "head" && name == "body")) {
-                hidden.clear();
+            if ((closing && element == hidden) ||
+                (hidden == Element::Head && element == Element::Body)) {
+                hidden = Element::None;
             } else {
-                inTitle = hidden == "head" && !closing && name == "title";
+                inTitle = hidden == Element::Head && !closing && element == Element::Title;
                 continue;
             }
         }
         // A title holds no tags, so the first one ends a title left open.
-        inTitle = !closing && name == "title";
-        if (inTitle || isOneOf(kInlineElements, name))
+        inTitle = !closing && element == Element::Title;
+        if (inTitle || element == Element::Inline)
             continue;
         flush();
         raw += ' ';
-        if (isHeading(name))
+        if (element == Element::Heading)
             headingDepth = std::max(0, headingDepth + (closing ? -1 : 1));
-        if (!closing && tag.back() != '/' && isOneOf(kHiddenElements, name))
-            hidden = name;
+        if (!closing && tag.back() != '/' && element >= Element::Title)
+            hidden = element;
     }
     flush();
     std::string title = decodeHtmlEntities(page.title, !utf8);

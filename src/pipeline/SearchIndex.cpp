@@ -315,20 +315,49 @@ void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageT
 
 namespace {
 
-// Written through a folder kept open: twenty thousand of them, each found by its whole path,
-// cost a build a tenth of its search stage.
-std::string textFileName(std::size_t page) {
-    return "js/search/t/" + std::to_string(page) + ".js";
+std::string textFileName(std::size_t firstPage) {
+    return "js/search/t/" + std::to_string(firstPage) + ".js";
 }
 
-std::string textFile(std::size_t page, std::string_view text) {
-    std::string out = "pkSearchData.text(" + std::to_string(page) + ",";
+void appendTextCall(std::string& out, std::size_t page, std::string_view text) {
+    out += "pkSearchData.text(";
+    appendNumber(out, page);
+    out += ',';
     appendJsString(out, text);
     out += ");\n";
-    return out;
 }
 
 }  // namespace
+
+bool SearchIndexWriter::TextFiles::add(std::size_t number, std::string_view text,
+                                       OutputFolder& out) {
+    bool ok = true;
+    if (pendingPages > 0 &&
+        (pending.size() + text.size() > kTextFileBytes || pendingPages >= kPagesPerTextFile))
+        ok = finish(out);
+    if (pendingPages == 0)
+        starts.push_back(number);
+    appendTextCall(pending, number, text);
+    ++pendingPages;
+    return ok;
+}
+
+bool SearchIndexWriter::TextFiles::finish(OutputFolder& out) {
+    if (pendingPages == 0)
+        return true;
+    const bool ok = out.writeFile(textFileName(starts.back()), pending);
+    pending.clear();
+    pendingPages = 0;
+    return ok;
+}
+
+bool SearchIndexWriter::addText(std::size_t number, std::string_view text, OutputFolder& out) {
+    return texts_.add(number, text, out);
+}
+
+bool SearchIndexWriter::finishTexts(OutputFolder& out) {
+    return texts_.finish(out);
+}
 
 void SearchIndexWriter::forEachShard(
     const std::function<void(const std::string& key, const std::string& body)>& each) const {
@@ -410,13 +439,29 @@ bool SearchIndexWriter::write(const std::string& outputFolder) const {
     const std::string folder = outputFolder + "js/search/";
     createFolders(folder + "t");
     bool ok = true;
+    // Texts kept with their pages go out now, in files of their own.
+    TextFiles kept;
+    {
+        OutputFolder out(outputFolder);
+        for (std::size_t p = 0; p < pages_.size(); ++p)
+            if (!pages_[p].text.empty())
+                ok = kept.add(p, pages_[p].text, out) && ok;
+        ok = kept.finish(out) && ok;
+    }
     // Shards are numbered in the order the index lists them.
     std::size_t n = 0;
     std::string index = "pkSearchData.index({\"version\":1,\"pages\":";
     appendNumber(index, pages_.size());
     index += ",\"chunk\":";
     appendNumber(index, kPagesPerChunk);
-    index += ",\"shards\":[";
+    index += ",\"texts\":[";
+    const std::vector<std::size_t>& starts = texts_.starts.empty() ? kept.starts : texts_.starts;
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        if (k)
+            index += ',';
+        appendNumber(index, starts[k]);
+    }
+    index += "],\"shards\":[";
     forEachShard([&](const std::string& key, const std::string& body) {
         std::string file = "pkSearchData.shard(" + std::to_string(n) + ",[" + body + "]);\n";
         ok = writeBinaryFile(folder + "w-" + std::to_string(n) + ".js", file) && ok;
@@ -451,12 +496,6 @@ bool SearchIndexWriter::write(const std::string& outputFolder) const {
         out += "]);\n";
         ok = writeBinaryFile(folder + "p-" + std::to_string(chunk) + ".js", out) && ok;
     }
-    for (std::size_t p = 0; p < pages_.size(); ++p) {
-        if (!pages_[p].text.empty())
-            ok = writeBinaryFile(folder + "t/" + std::to_string(p) + ".js",
-                                 textFile(p, pages_[p].text)) &&
-                 ok;
-    }
     return ok;
 }
 
@@ -473,10 +512,11 @@ bool buildSearchIndex(Progress& progress, const std::string& outputFolder,
         if (auto html = readBinaryFile(outputFolder + pageList[n]))
             page = readSearchPageText(*html, utf8);
         // The texts go out at once: a big help's would not all fit in memory.
-        ok = texts.writeFile(textFileName(n), textFile(n, page.text)) && ok;
+        ok = writer.addText(n, page.text, texts) && ok;
         page.text.clear();
         writer.addPage(static_cast<int>(n), pageList[n], std::move(page));
     }
+    ok = writer.finishTexts(texts) && ok;
     finishSearchIndex(progress, outputFolder, writer, ok);
     return true;
 }
@@ -508,13 +548,13 @@ bool collectSearchPages(Progress& progress, const std::string& outputFolder,
         progress.log("\r\n   parse keyword from:" + pageList[n] + "..", 0);
         SearchPage page = pages(n);
         mergePageWords(words, page.words, static_cast<int>(n));
-        textsWritten =
-            texts.writeFile(textFileName(n), textFile(n, page.text.text)) && textsWritten;
+        textsWritten = writer.addText(n, page.text.text, texts) && textsWritten;
         page.text.text.clear();
         writer.addPage(static_cast<int>(n), pageList[n], std::move(page.text));
         progress.log("....ok", 1);
         progress.itemDone();
     }
+    textsWritten = writer.finishTexts(texts) && textsWritten;
     return true;
 }
 

@@ -8,7 +8,9 @@
 //   js/search/w-<hex>.js        the words that start with one prefix, each with the pages that
 //                               hold it: where (title, heading), how often, and its first places
 //   js/search/p-<n>.js          titles, names and contents ancestors of 64 pages
-//   js/search/t/<n>.js          the visible text of page n, for the snippets and nothing else
+//   js/search/t/<n>.js          the visible texts of page n and the pages after it, up to the
+//                               next file's first page (the index lists them), for the snippets
+//                               and nothing else
 //
 // Every file calls pkSearchData.<kind>(...) with plain literals; every string is a JavaScript
 // string literal, so nothing from a help can end the script or run.
@@ -30,6 +32,7 @@
 
 namespace plovik {
 
+class OutputFolder;
 class Progress;
 
 // What the search keeps of one page: its title, its visible text (for the snippets), and its
@@ -56,7 +59,14 @@ public:
     // Pages come in ascending order of `number`; one that does not is ignored, as its postings
     // could no longer be written in page order.
     void addPage(int number, const std::string& name, SearchPageText page);
-    // Writes js/search/ under `outputFolder` (ending in '/'); false when a file failed.
+    // The visible text of page `number` (pages in ascending order), written to js/search/t/
+    // under `out` with the pages beside it: one file per page made a big help's site twenty
+    // thousand files more, each a search page opens alone. False when a file failed.
+    bool addText(std::size_t number, std::string_view text, OutputFolder& out);
+    // The last of those files; false when it failed.
+    bool finishTexts(OutputFolder& out);
+    // Writes js/search/ under `outputFolder` (ending in '/'), the texts of pages added with
+    // theirs as well; false when a file failed.
     bool write(const std::string& outputFolder) const;
 
     // Shards larger than this are split by one more character of their words.
@@ -64,6 +74,9 @@ public:
     static constexpr std::size_t kPagesPerChunk = 64;
     static constexpr std::size_t kTextBytes = 16 * 1024;
     static constexpr std::size_t kPlacesPerPage = 8;
+    // A text file takes pages until it holds this much, or this many pages.
+    static constexpr std::size_t kTextFileBytes = 32 * 1024;
+    static constexpr std::size_t kPagesPerTextFile = 64;
 
     // The files' bodies, for tests: shard key -> file text.
     std::map<std::string, std::string> shardFiles() const;
@@ -104,6 +117,17 @@ private:
     StringMap<WordPostings> words_;
     std::vector<PageInfo> pages_;
     int lastNumber_ = -1;
+    // The texts' files: the first page of each, and the one being filled.
+    struct TextFiles {
+        std::vector<std::size_t> starts;
+        std::string pending;
+        std::size_t pendingPages = 0;
+
+        bool add(std::size_t number, std::string_view text, OutputFolder& out);
+        bool finish(OutputFolder& out);
+    };
+    TextFiles texts_;
+
     // The page being added: its distinct words, and what it holds of each.
     WordSlots here_;
     std::vector<Posting> postings_;

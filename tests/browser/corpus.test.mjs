@@ -206,6 +206,45 @@ if (fs.existsSync(path.join(corpus, 'chm', LARGEST))) {
     }
 }
 
+// A help of some hundred pages keeps its pages' texts several to a file: each result of a word
+// that many pages hold shows the snippet of its own page, also after "Show more", from file://
+// and over HTTP.
+const MANY = 'halibut-putty.chm';
+if (fs.existsSync(path.join(corpus, 'chm', MANY))) {
+    const help = { file: MANY };
+    const dir = build(help, 'frame');
+    const server = await serve(dir);
+    sites.push(server);
+    for (const scheme of ['file', 'http']) {
+        runner.add(`${MANY} frame/${scheme}: every result shows the snippet of its own page`, async () => {
+            const texts = fs.readdirSync(path.join(dir, 'js/search/t'));
+            assert(texts.length > 3, `${texts.length} text files: the test needs several`);
+            const url = scheme === 'file' ? new URL('file://' + path.join(dir, 'HelpSearch.html')).href : server.url + 'HelpSearch.html';
+            const search = await openPage(browser.context, url);
+            try {
+                await search.fill('#pk-query', 'putty');
+                const rows = async () => search.$$eval('#pk-results a.pk-row', (as) => as.map((a) => ({
+                    href: a.getAttribute('href'),
+                    text: a.querySelector('.pk-hit-text')?.textContent || '',
+                })));
+                const first = await eventually(async () => { const r = await rows(); return r.length && r.every((x) => x.text) ? r : null; }, 'results without snippets');
+                await search.click('#pk-results .pk-more');
+                const more = await eventually(async () => { const r = await rows(); return r.length > first.length && r.every((x) => x.text) ? r : null; }, 'more results without snippets');
+                // Each snippet is text of its own page.
+                for (const row of more.slice(0, 40)) {
+                    const file = decodeURIComponent(row.href.replace(/\?pkq=.*$/, ''));
+                    const html = fs.readFileSync(path.join(dir, file), 'latin1').replace(/<[^>]*>/g, ' ').replace(/&[a-z#0-9]+;/gi, ' ').replace(/\s+/g, ' ');
+                    const piece = row.text.replace(/^\W*…?\s*|\s*…?\W*$/g, '').split(/\s+/).filter((w) => /^[A-Za-z]{4,}$/.test(w)).slice(0, 3);
+                    assert(piece.every((w) => html.includes(w)), `${file}: the snippet "${row.text.slice(0, 80)}" is not its text`);
+                }
+                assertClean(search);
+            } finally {
+                await search.close();
+            }
+        });
+    }
+}
+
 const ok = await runner.run(args.only);
 for (const s of sites) await s.close();
 await browser.close();

@@ -1,10 +1,13 @@
 #include "pipeline/SearchIndex.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "platform/OutputFolder.h"
 #include "platform/TextFile.h"
 #include "support/Corpus.h"
 #include "support/TempDir.h"
@@ -173,6 +176,58 @@ TEST(SearchIndexWriter, WritesFilesThatNoTitleOrTextCanBreakOutOf) {
     const auto index = readBinaryFile(out + "js/search/index.js");
     ASSERT_TRUE(index);
     EXPECT_EQ(index->rfind("pkSearchData.index({\"version\":1,\"pages\":1,\"chunk\":64,", 0), 0u);
+}
+
+// The pages' texts go out several to a file. Every page's text must be in the file whose first
+// page is the last one the index lists at or before it, whatever the sizes: many small texts, a
+// text of the largest size, empty ones, and one page alone at the end.
+TEST(SearchIndexWriter, EachTextIsInTheFileTheIndexPointsTo) {
+    test::TempDir dir;
+    const std::string out = dir.path().string() + "/";
+    SearchIndexWriter writer({});
+    OutputFolder folder(out);
+    std::vector<std::string> texts;
+    for (std::size_t n = 0; n < 300; ++n) {
+        std::string text = n % 7 == 0 ? std::string() : "text of page " + std::to_string(n);
+        if (n % 50 == 3)
+            text = std::string(SearchIndexWriter::kTextBytes, 'x') + std::to_string(n);
+        texts.push_back(text);
+        ASSERT_TRUE(writer.addText(n, text, folder));
+        writer.addPage(static_cast<int>(n), "p" + std::to_string(n) + ".htm", {});
+    }
+    ASSERT_TRUE(writer.finishTexts(folder));
+    ASSERT_TRUE(writer.write(out));
+    const auto index = readBinaryFile(out + "js/search/index.js");
+    ASSERT_TRUE(index);
+    const std::size_t from = index->find("\"texts\":[");
+    ASSERT_NE(from, std::string::npos);
+    std::vector<std::size_t> starts;
+    for (std::size_t at = from + 9; (*index)[at] != ']';) {
+        std::size_t used = 0;
+        starts.push_back(std::stoul(index->substr(at), &used));
+        at += used;
+        if ((*index)[at] == ',')
+            ++at;
+    }
+    ASSERT_FALSE(starts.empty());
+    EXPECT_EQ(starts.front(), 0u);
+    EXPECT_LT(starts.size(), 300u / 4);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(out + "js/search/t"))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, starts.size());
+    for (std::size_t n = 0; n < texts.size(); ++n) {
+        const std::size_t first = *(std::upper_bound(starts.begin(), starts.end(), n) - 1);
+        const auto file = readBinaryFile(out + "js/search/t/" + std::to_string(first) + ".js");
+        ASSERT_TRUE(file) << n;
+        const std::string call =
+            "pkSearchData.text(" + std::to_string(n) + ",\"" + texts[n] + "\");\n";
+        EXPECT_NE(file->find(call), std::string::npos) << n;
+        // A file stays small unless one text alone is big.
+        EXPECT_LE(file->size(),
+                  SearchIndexWriter::kTextFileBytes + SearchIndexWriter::kTextBytes + 64)
+            << n;
+    }
 }
 
 }  // namespace

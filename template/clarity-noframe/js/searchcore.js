@@ -274,9 +274,20 @@ var PlovikSearch = (function () {
             ancestors: Array.isArray(row[2]) ? row[2].map(String) : []
         };
     }
+    // The texts come several pages to a file, named by its first page; the index lists them.
+    function textFileOf(p) {
+        var starts = store.index && store.index.texts;
+        if (!Array.isArray(starts)) return p;
+        var lo = 0, hi = starts.length - 1, at = p;
+        while (lo <= hi) {
+            var mid = (lo + hi) >> 1;
+            if (starts[mid] <= p) { at = starts[mid]; lo = mid + 1; } else hi = mid - 1;
+        }
+        return at;
+    }
     function pageText(p, done) {
         if (store.texts[p] !== undefined) { done(store.texts[p]); return; }
-        load('js/search/t/' + p + '.js', 0, function () { done(store.texts[p] || ''); });
+        load('js/search/t/' + textFileOf(p) + '.js', 0, function () { done(store.texts[p] || ''); });
     }
 
     // Ranges [start, end) of `text` where a term word stands at the start of a word.

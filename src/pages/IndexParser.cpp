@@ -1,5 +1,7 @@
 // The keyword-index reader: the .hhk's tags, with the nesting of its lists for sub-keywords.
 
+#include <iterator>
+
 #include "pages/PageLinks.h"
 #include "pages/SitemapScanner.h"
 #include "pages/TableOfContents.h"
@@ -81,10 +83,19 @@ std::vector<IndexKeyword> ParseIndexKeywords(std::string_view hhkText,
     return keywords;
 }
 
+std::vector<IndexEntry> indexEntriesOf(const std::vector<IndexKeyword>& keywords) {
+    std::vector<IndexEntry> entries;
+    entries.reserve(keywords.size());
+    for (const IndexKeyword& k : keywords)
+        entries.push_back({k.keyword, k.topics.empty() ? std::string() : k.topics.front().page});
+    return entries;
+}
+
 bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
                     std::string_view indexFolder) {
-    for (const IndexKeyword& k : ParseIndexKeywords(hhkText, indexFolder))
-        indexList.push_back({k.keyword, k.topics.empty() ? std::string() : k.topics.front().page});
+    std::vector<IndexEntry> entries = indexEntriesOf(ParseIndexKeywords(hhkText, indexFolder));
+    indexList.insert(indexList.end(), std::make_move_iterator(entries.begin()),
+                     std::make_move_iterator(entries.end()));
     return true;
 }
 

@@ -81,5 +81,7 @@ std::vector<IndexKeyword> ParseIndexKeywords(std::string_view hhkText,
 // for a cross-reference).
 bool ParseIndexFile(std::vector<IndexEntry>& indexList, std::string_view hhkText,
                     std::string_view indexFolder = {});
+// The same entries, from keywords already read: each keyword with its first topic's page.
+std::vector<IndexEntry> indexEntriesOf(const std::vector<IndexKeyword>& keywords);
 
 }  // namespace plovik

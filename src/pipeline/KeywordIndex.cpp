@@ -66,15 +66,22 @@ void buildKeywordIndex(Progress& progress, const std::string& outputFolder,
     std::vector<IndexEntry> indexList;
     std::vector<IndexKeyword> keywords;
     if (!indexFileName.empty()) {
+        // Read once: the entries are each keyword with its first topic.
         if (auto hhk = readTextFile(outputFolder + indexFileName)) {
-            ParseIndexFile(indexList, *hhk, folderOf(indexFileName));
             keywords = ParseIndexKeywords(*hhk, folderOf(indexFileName));
+            indexList = indexEntriesOf(keywords);
         }
         if (linkRepair) {
             linkRepair->repairIndex(indexList, indexFileName);
+            // A keyword's first topic is its entry's page, repaired just now.
             std::string repaired;
-            for (IndexKeyword& k : keywords)
-                for (IndexTopic& topic : k.topics) {
+            for (std::size_t k = 0; k < keywords.size(); ++k)
+                for (std::size_t t = 0; t < keywords[k].topics.size(); ++t) {
+                    IndexTopic& topic = keywords[k].topics[t];
+                    if (t == 0) {
+                        topic.page = indexList[k].page;
+                        continue;
+                    }
                     linkRepair->repairLink(topic.page, "", repaired);
                     topic.page = repaired;
                 }

@@ -180,8 +180,10 @@ long SearchKeywordList::find(std::string_view word) const {
     // Stored words are at most 255 bytes, so a longer word matches none of them.
     if (word.size() > kWordCapacity)
         return -1;
-    auto it = firstByWord_.find(word);
-    return it == firstByWord_.end() ? -1 : static_cast<long>(it->second);
+    const std::uint32_t at =
+        byWord_.find(word, StringIndex::hashOf(word),
+                     [this](std::uint32_t n) -> std::string_view { return keywords_[n].word; });
+    return at == StringIndex::kNone ? -1 : static_cast<long>(at);
 }
 
 void SearchKeywordList::add(std::string_view word, int page) {
@@ -194,7 +196,12 @@ void SearchKeywordList::add(std::string_view word, int page) {
     }
     std::string stored(word.size() > kWordCapacity ? word.substr(0, kCutWordLength) : word);
     // The first keyword of a stored word is the one a look-up finds; later equal ones never are.
-    firstByWord_.emplace(stored, keywords_.size());
+    const std::size_t hash = StringIndex::hashOf(stored);
+    if (word.size() <= kWordCapacity ||
+        byWord_.find(stored, hash, [this](std::uint32_t n) -> std::string_view {
+            return keywords_[n].word;
+        }) == StringIndex::kNone)
+        byWord_.add(hash, static_cast<std::uint32_t>(keywords_.size()));
     keywords_.push_back({std::move(stored), {page}});
 }
 

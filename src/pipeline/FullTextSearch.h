@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "pages/SitemapNode.h"
-#include "text/StringMap.h"
+#include "text/StringIndex.h"
 #include "text/WordSlots.h"
 
 namespace plovik {
@@ -34,8 +34,8 @@ public:
 
 private:
     std::vector<SearchKeyword> keywords_;
-    StringMap<size_t> firstByWord_;
-    WordSlots seen_;  // the words of the page being added
+    StringIndex byWord_;  // the first keyword of each stored word
+    WordSlots seen_;      // the words of the page being added
 };
 
 // How the visible text is cut into words: at the separator bytes of the search data's format, or

@@ -289,10 +289,15 @@ void SearchIndexWriter::addPage(int number, const std::string& name, SearchPageT
         const std::string_view word = here_.word(n);
         Posting& posting = postings_[n];
         posting.flags |= titleCount << 2;
-        auto found = words_.find(word);
-        if (found == words_.end())
-            found = words_.emplace(std::string(word), WordPostings{}).first;
-        WordPostings& entry = found->second;
+        const std::size_t hash = StringIndex::hashOf(word);
+        std::uint32_t at = wordIndex_.find(
+            word, hash, [this](std::uint32_t k) -> std::string_view { return words_[k].word; });
+        if (at == StringIndex::kNone) {
+            at = static_cast<std::uint32_t>(words_.size());
+            wordIndex_.add(hash, at);
+            words_.push_back({std::string(word), {}});
+        }
+        WordPostings& entry = words_[at].postings;
         std::string& out = entry.encoded;
         if (!out.empty())
             out += ',';

@@ -16,6 +16,7 @@
 // string literal, so nothing from a help can end the script or run.
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -26,7 +27,7 @@
 
 #include "pages/SitemapNode.h"
 #include "pipeline/FullTextSearch.h"
-#include "text/StringMap.h"
+#include "text/StringIndex.h"
 #include "text/UnicodeWords.h"
 #include "text/WordSlots.h"
 
@@ -114,7 +115,12 @@ private:
     std::vector<SitemapNode> nodes_;  // a copy: the maps below point into it
     std::unordered_map<std::string, const SitemapNode*> titleByLocal_;  // the last entry wins
     std::unordered_map<std::string, const SitemapNode*> placeByPage_;   // the first entry wins
-    StringMap<WordPostings> words_;
+    struct WordEntry {
+        std::string word;
+        WordPostings postings;
+    };
+    std::deque<WordEntry> words_;  // in the order they first came; never moved as it grows
+    StringIndex wordIndex_;
     std::vector<PageInfo> pages_;
     int lastNumber_ = -1;
     // The texts' files: the first page of each, and the one being filled.

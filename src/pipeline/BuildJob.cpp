@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <filesystem>
+#include <new>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "pages/EntryFileName.h"
@@ -349,12 +351,23 @@ BuildJob::Ending BuildJob::runStages() {
                                         textsWritten))
                     return Ending::Stopped;
                 stage(BuildStage::SearchData, 0);
-                if (!writeSearchFiles(*this, outputFolder, templateFolder, words, pageList,
-                                      toc.nodes))
+                // The bundled templates' search files are made on a second thread while the
+                // data file is: the two share nothing but what both read, and the page loop,
+                // the other thread's work, has ended or is ending.
+                bool indexWritten = false;
+                std::thread indexFiles([&] {
+                    try {
+                        indexWritten = writer.write(outputFolder);
+                    } catch (const std::bad_alloc&) {
+                        indexWritten = false;
+                    }
+                });
+                const bool dataWritten = writeSearchFiles(*this, outputFolder, templateFolder,
+                                                          words, pageList, toc.nodes);
+                indexFiles.join();
+                if (!dataWritten || checkStop())
                     return Ending::Stopped;
-                if (checkStop())
-                    return Ending::Stopped;
-                finishSearchIndex(*this, outputFolder, writer, textsWritten);
+                reportSearchIndex(*this, indexWritten && textsWritten);
             } else {
                 if (!collectSearchWords(*this, outputFolder, pageList, split, words))
                     return Ending::Stopped;

@@ -528,7 +528,11 @@ bool buildSearchIndex(Progress& progress, const std::string& outputFolder,
 
 void finishSearchIndex(Progress& progress, const std::string& outputFolder,
                        const SearchIndexWriter& writer, bool textsWritten) {
-    if (!writer.write(outputFolder) || !textsWritten)
+    reportSearchIndex(progress, writer.write(outputFolder) && textsWritten);
+}
+
+void reportSearchIndex(Progress& progress, bool written) {
+    if (!written)
         progress.itemFailed("js/search/", "the search files could not all be written");
 }
 

@@ -159,6 +159,8 @@ bool collectSearchPages(Progress& progress, const std::string& outputFolder,
 // The rest of js/search/ once the pages are in `writer`; a failed file is a failed item.
 void finishSearchIndex(Progress& progress, const std::string& outputFolder,
                        const SearchIndexWriter& writer, bool textsWritten);
+// What finishSearchIndex tells once the files are written: a failed item unless all were.
+void reportSearchIndex(Progress& progress, bool written);
 
 // The whole stage for the bundled templates: every page of `pageList` read again and written.
 bool buildSearchIndex(Progress& progress, const std::string& outputFolder,

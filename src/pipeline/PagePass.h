@@ -1,10 +1,11 @@
 #pragma once
 
-// The page loop of a layout on a thread of its own, run while the build's own thread collects the
-// search data of the same pages. Each page is read once, by the loop, which hands it over before
-// it rewrites it; the search stages take it from there instead of reading the page again. Cutting
-// a page into what the search keeps (readSearchPage) is done by whichever thread has time for it:
-// the loop, while the search stages have pages waiting, else the search stages themselves.
+// The page loop of a layout on a thread of its own, run while the build's own thread makes the
+// keyword index and then collects the search data of the same pages. Each page is read once, by
+// the loop, which hands it over before it rewrites it; the search stages take it from there
+// instead of reading the page again. Cutting a page into what the search keeps (readSearchPage)
+// is done by whichever thread has time for it: the loop, while a page it handed over still waits,
+// else the search stages themselves.
 //
 // Everything the loop tells its progress (log texts, done and failed items, checkpoints) is kept
 // and told to the build's progress later, at the place where the loop used to run, so the log,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <functional>
 #include <thread>
 
@@ -97,7 +99,7 @@ public:
     bool allowForeign = false;
     std::vector<std::string> asked;
     int doneMessages = 0;
-    int reads = 0;
+    std::atomic<int> reads{0};  // two threads may press Build at once
     int started = 0;
 
 private:

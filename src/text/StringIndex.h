@@ -37,7 +37,10 @@ public:
 
     // Adds `number` for a string of hash `hash` that find() does not know.
     void add(std::size_t hash, std::uint32_t number);
-    std::size_t size() const { return count_; }
+    std::size_t size() const { return filled_.size(); }
+    // Forgets every string, in time for the strings added rather than for the table's size: a
+    // table grown for one big page is cleared for each small page after it.
+    void clear();
 
 private:
     struct Slot {
@@ -47,7 +50,7 @@ private:
     void place(const Slot& slot);
 
     std::vector<Slot> slots_;
-    std::size_t count_ = 0;
+    std::vector<std::size_t> filled_;  // the places in slots_ that hold a string
 };
 
 }  // namespace plovik

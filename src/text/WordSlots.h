@@ -11,27 +11,35 @@
 #include <utility>
 #include <vector>
 
+#include "text/StringIndex.h"
+
 namespace plovik {
 
 class WordSlots {
 public:
     // The number of `word` and whether it came now. The table keeps the view: its bytes must stay
     // until clear().
-    std::pair<std::uint32_t, bool> insert(std::string_view word);
+    std::pair<std::uint32_t, bool> insert(std::string_view word) {
+        const std::size_t hash = StringIndex::hashOf(word);
+        const std::uint32_t found =
+            index_.find(word, hash, [this](std::uint32_t n) { return words_[n]; });
+        if (found != StringIndex::kNone)
+            return {found, false};
+        const auto number = static_cast<std::uint32_t>(words_.size());
+        index_.add(hash, number);
+        words_.push_back(word);
+        return {number, true};
+    }
     std::size_t size() const { return words_.size(); }
-    std::string_view word(std::uint32_t number) const { return words_[number].text; }
-    void clear();
+    std::string_view word(std::uint32_t number) const { return words_[number]; }
+    void clear() {
+        index_.clear();
+        words_.clear();
+    }
 
 private:
-    struct Word {
-        std::string_view text;
-        std::size_t hash;
-        std::size_t place;  // in table_
-    };
-    void grow();
-
-    std::vector<std::uint32_t> table_;  // a word's number + 1; 0 for an empty place
-    std::vector<Word> words_;
+    StringIndex index_;
+    std::vector<std::string_view> words_;
 };
 
 }  // namespace plovik

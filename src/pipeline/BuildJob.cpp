@@ -303,6 +303,8 @@ BuildJob::Ending BuildJob::runStages() {
         log("ok\r\n", 1);
     }
 
+    // Converted pages are UTF-8 and are read as characters; kept pages are bytes of any code page.
+    const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
     if (traits.hasIndexAndSearch) {
         if (checkStop())
             return Ending::Stopped;
@@ -312,8 +314,7 @@ BuildJob::Ending BuildJob::runStages() {
         const bool twoThreads =
             pageThreads == PageThreads::Two || (pageThreads == PageThreads::Auto && aCoreToSpare());
         if (buildSearch && twoThreads && layout == Layout::Frame) {
-            pass.emplace(stopRequested, jobPaused,
-                         convertCharset ? WordSplit::Unicode : WordSplit::Bytes);
+            pass.emplace(stopRequested, jobPaused, split);
             processor = makeLayoutProcessor(layout, pageOptions(), pass->progress());
             processor->SetPages(pageList, toc.nodes, linkRepair);
             processor->SetStoredFiles(fileList_);
@@ -336,9 +337,6 @@ BuildJob::Ending BuildJob::runStages() {
         if (checkStop())
             return Ending::Stopped;
         if (buildSearch) {
-            // Converted pages are UTF-8 and are read as characters; kept pages are bytes of any
-            // code page.
-            const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
             SearchKeywordList words;
             stage(BuildStage::SearchWords, pageList.size());
             if (pass) {
@@ -384,7 +382,6 @@ BuildJob::Ending BuildJob::runStages() {
         if (checkStop())
             return Ending::Stopped;
         createFolder(outputFolder + "js/");
-        const WordSplit split = convertCharset ? WordSplit::Unicode : WordSplit::Bytes;
         SearchKeywordList words;
         stage(BuildStage::SearchWords, pageList.size());
         if (!collectSearchWords(*this, outputFolder, pageList, split, words))

@@ -58,12 +58,24 @@ export function serve(root) {
         res.writeHead(200, { 'content-type': TYPES[path.extname(file).toLowerCase()] || 'application/octet-stream' });
         fs.createReadStream(file).pipe(res);
     });
+    // Closing waits for every connection to end, and Node leaves open those that have not sent
+    // a request yet: Chromium opens such connections ahead of need, and one of them held a test
+    // for a minute or more, until Node's own header timeout ended it. The tests are done with the
+    // server when they close it, so every connection goes.
+    const sockets = new Set();
+    server.on('connection', (socket) => {
+        sockets.add(socket);
+        socket.on('close', () => sockets.delete(socket));
+    });
     return new Promise((resolve) => {
         server.listen(0, '127.0.0.1', () => {
             resolve({
                 url: `http://127.0.0.1:${server.address().port}/`,
                 requests,
-                close: () => new Promise((r) => server.close(r)),
+                close: () => new Promise((r) => {
+                    server.close(r);
+                    for (const socket of sockets) socket.destroy();
+                }),
             });
         });
     });

@@ -81,10 +81,15 @@ export function serve(root) {
     });
 }
 
+// The pages openPage() gave out and that are still open: what a test that timed out left behind.
+const openPages = new Set();
+
 // A page that remembers every console error, uncaught exception and failed request of all its
 // frames.
 export async function openPage(context, url, options = {}) {
     const page = await context.newPage();
+    openPages.add(page);
+    page.on('close', () => openPages.delete(page));
     if (options.viewport) await page.setViewportSize(options.viewport);
     const problems = [];
     // The browser asks a web server for /favicon.ico on its own when a page names no icon (the
@@ -132,12 +137,34 @@ export async function eventually(fn, message, timeout = 5000) {
 // Thrown by a test that cannot run here (its input is missing); counted apart from the others.
 export class Skip extends Error {}
 
+class TimedOut extends Error {
+    constructor(ms) {
+        super(`test timed out after ${ms / 1000} s`);
+    }
+}
+
+// The pages opened since `before` and still open, each with its address and whether its script
+// still answers; they are closed, so that what the test still waits for ends.
+async function leftOpen(before) {
+    let report = '';
+    for (const page of [...openPages].filter((p) => !before.has(p))) {
+        const answer = await Promise.race([
+            page.evaluate(() => document.readyState).catch((e) => `error: ${e.message.split('\n')[0]}`),
+            new Promise((r) => setTimeout(() => r('no answer in 2 s'), 2000)),
+        ]);
+        report += `\n     open: ${page.url()} (${answer})`;
+        await Promise.race([page.close().catch(() => {}), new Promise((r) => setTimeout(r, 5000))]);
+    }
+    return report || '\n     (no page of its own open)';
+}
+
 export class Runner {
     constructor() {
         this.tests = [];
         this.passed = 0;
         this.failed = 0;
         this.skipped = 0;
+        this.retried = 0;
     }
 
     // `timeout` (ms, default a minute) bounds the whole test; its own checks bound each step.
@@ -145,18 +172,43 @@ export class Runner {
         this.tests.push({ name, fn, timeout });
     }
 
+    // A test that times out is reported with the pages it left open, which are then closed, and
+    // is run once more: a browser that stalls now and then (a test that passes here in seconds
+    // stood still for a minute in CI, once in many runs) must not fail the whole suite, while a
+    // test that hangs each time still fails, and the first run's report says where it stood.
     async run(filter) {
-        for (const t of this.tests) {
-            if (filter && !t.name.includes(filter)) continue;
-            const started = Date.now();
+        const attempt = async (t) => {
             let timer;
+            const before = new Set(openPages);
             try {
                 await Promise.race([
                     t.fn(),
-                    new Promise((_, reject) => { timer = setTimeout(() => reject(new Error(`test timed out after ${t.timeout / 1000} s`)), t.timeout); }),
+                    new Promise((_, reject) => { timer = setTimeout(() => reject(new TimedOut(t.timeout)), t.timeout); }),
                 ]);
+            } catch (e) {
+                if (e instanceof TimedOut) e.pages = await leftOpen(before);
+                throw e;
+            } finally {
+                clearTimeout(timer);
+            }
+        };
+        for (const t of this.tests) {
+            if (filter && !t.name.includes(filter)) continue;
+            let started = Date.now();
+            let note = '';
+            try {
+                try {
+                    await attempt(t);
+                } catch (e) {
+                    if (!(e instanceof TimedOut)) throw e;
+                    console.log(`TIMEOUT ${t.name}, run again; ${e.message}${e.pages}`);
+                    this.retried++;
+                    note = ', on its second run';
+                    started = Date.now();
+                    await attempt(t);
+                }
                 this.passed++;
-                console.log(`ok   ${t.name} (${Date.now() - started} ms)`);
+                console.log(`ok   ${t.name} (${Date.now() - started} ms${note})`);
             } catch (e) {
                 if (e instanceof Skip) {
                     this.skipped++;
@@ -164,11 +216,10 @@ export class Runner {
                     continue;
                 }
                 this.failed++;
-                console.log(`FAIL ${t.name}\n     ${String(e && e.stack || e).split('\n').slice(0, 6).join('\n     ')}`);
-            } finally {
-                clearTimeout(timer);
+                console.log(`FAIL ${t.name}\n     ${String(e && e.stack || e).split('\n').slice(0, 6).join('\n     ')}${e.pages || ''}`);
             }
         }
+        if (this.retried) console.log(`${this.retried} test(s) timed out once and were run again`);
         console.log(`${this.passed} passed, ${this.failed} failed${this.skipped ? `, ${this.skipped} skipped` : ''}`);
         return this.failed === 0;
     }

@@ -84,12 +84,18 @@ async function openTree(url) {
 const runner = new Runner();
 const browser = await launch();
 const sites = [];
+
+// A help's site, built and served until the tests end.
+async function servedSite(help, layout) {
+    const dir = build(help, layout);
+    const server = await serve(dir);
+    sites.push(server);
+    return { dir, server };
+}
 for (const help of HELPS) {
     const expected = contentsNames(help);
     for (const layout of ['frame', 'noframe']) {
-        const dir = build(help, layout);
-        const server = await serve(dir);
-        sites.push(server);
+        const { dir, server } = await servedSite(help, layout);
         const treeUrl = layout === 'frame' ? server.url + 'HelpContent.html' : server.url + 'index.html';
 
         runner.add(`${help.file} ${layout}: the tree shows the contents' names in their own letters`, async () => {
@@ -168,9 +174,7 @@ for (const help of HELPS) {
 const LARGEST = 'virtualtreeview.chm';
 if (fs.existsSync(path.join(corpus, 'chm', LARGEST))) {
     const help = { file: LARGEST };
-    const dir = build(help, 'noframe');
-    const server = await serve(dir);
-    sites.push(server);
+    const { dir, server } = await servedSite(help, 'noframe');
     const data = fs.readdirSync(dir).find((f) => /^HelpContent.*\.js$/.test(f));
     for (const scheme of ['file', 'http']) {
         runner.add(`${LARGEST} noframe/${scheme}: a deep page shows its node in the tree`, async () => {
@@ -212,9 +216,7 @@ if (fs.existsSync(path.join(corpus, 'chm', LARGEST))) {
 const MANY = 'halibut-putty.chm';
 if (fs.existsSync(path.join(corpus, 'chm', MANY))) {
     const help = { file: MANY };
-    const dir = build(help, 'frame');
-    const server = await serve(dir);
-    sites.push(server);
+    const { dir, server } = await servedSite(help, 'frame');
     for (const scheme of ['file', 'http']) {
         runner.add(`${MANY} frame/${scheme}: every result shows the snippet of its own page`, async () => {
             const texts = fs.readdirSync(path.join(dir, 'js/search/t'));
